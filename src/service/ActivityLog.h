@@ -1,0 +1,47 @@
+#pragma once
+
+#include "SocketControl.h"
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+// Where finished entries go: the log area on screen (and standard output).
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    // Appends at the very end of the log, whatever the operator has selected.
+    virtual void appendEntry(std::string_view entry) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    [[nodiscard]] virtual std::tm localNow() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    [[nodiscard]] std::tm localNow() const override;
+};
+
+// "#", " DD-MM-YY HH:MM:SS ", "# - ", the address right-aligned in 15
+// characters, " - ", the message and CR LF.
+[[nodiscard]] std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, std::string_view message);
+
+// Control characters in a message that a stranger controls (a request path)
+// are shown as %XX, so that no request can forge a line of the log.
+[[nodiscard]] std::string printableMessage(std::string_view message);
+
+// The time-stamped record of the requests served.
+class ActivityLog {
+public:
+    ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock);
+
+    void WriteActivityLog(std::string_view message, SlotNumber slot);
+
+private:
+    LogSink& m_sink;
+    const SocketControl& m_wsServer;
+    const Clock& m_clock;
+};

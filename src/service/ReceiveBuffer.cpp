@@ -1,0 +1,74 @@
+#include "ReceiveBuffer.h"
+
+#include "clsHttp.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace {
+
+constexpr std::string_view kBlankLine = "\r\n\r\n";
+
+// A Content-Length value as the field lookup returns it (blanks trimmed).
+bool parseLength(std::string_view text, std::int64_t& length)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return false;
+    length = value;
+    return true;
+}
+
+} // namespace
+
+void ReceiveBuffer::append(std::string_view data)
+{
+    m_text.append(data);
+}
+
+ReceiveBuffer::Result ReceiveBuffer::takeRequest()
+{
+    const std::string_view held = text();
+    const auto blankLine = held.find(kBlankLine, m_searchFrom);
+    if (blankLine == std::string_view::npos) {
+        if (held.size() >= kMaxHeaderBytes)
+            return {Status::HeaderTooLarge, {}};
+        // The blank line may straddle this arrival and the next one.
+        m_searchFrom = held.size() < kBlankLine.size() ? 0 : held.size() - (kBlankLine.size() - 1);
+        return {};
+    }
+    const std::size_t headerSize = blankLine + kBlankLine.size();
+    if (headerSize > kMaxHeaderBytes)
+        return {Status::HeaderTooLarge, {}};
+    m_searchFrom = blankLine;
+
+    clsHttp header;
+    header.m_MessageHeader = std::string(held.substr(0, blankLine));
+    std::int64_t bodySize = 0;
+    if (!parseLength(header.getProperty("Content-Length"), bodySize))
+        return {Status::BadContentLength, {}};
+    if (bodySize > kMaxBodyBytes)
+        return {Status::BodyTooLarge, {}};
+    const std::size_t requestSize = headerSize + static_cast<std::size_t>(bodySize);
+    if (held.size() < requestSize)
+        return {};
+
+    Result result{Status::Complete, std::string(held.substr(0, requestSize))};
+    m_start += requestSize;
+    m_searchFrom = 0;
+    if (m_start == m_text.size()) {
+        // An idle connection should not keep the memory of its largest request.
+        if (m_text.capacity() > kMaxHeaderBytes)
+            std::string().swap(m_text);
+        m_text.clear();
+        m_start = 0;
+    } else if (m_start > m_text.size() / 2) {
+        m_text.erase(0, m_start);
+        m_start = 0;
+    }
+    return result;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// What a connection has received and not yet handed on as a request. A
+// request is complete at the first blank line plus as many body bytes as its
+// Content-Length field announces (none without the field).
+class ReceiveBuffer {
+public:
+    // Limits that keep one peer from growing its buffer without end.
+    static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+    static constexpr std::int64_t kMaxBodyBytes = 1024 * 1024;
+
+    enum class Status {
+        Incomplete,       // wait for more data
+        Complete,         // `request` holds the request, already cut from the buffer
+        HeaderTooLarge,   // no blank line within kMaxHeaderBytes
+        BodyTooLarge,     // Content-Length above kMaxBodyBytes
+        BadContentLength, // empty, not a whole number, negative or beyond 32 bits
+    };
+
+    struct Result {
+        Status status = Status::Incomplete;
+        std::string request;
+    };
+
+    void append(std::string_view data);
+
+    // Cuts the first complete request from the front of the buffer. A framing
+    // error leaves the buffer as it was: the connection cannot be read on.
+    [[nodiscard]] Result takeRequest();
+
+    [[nodiscard]] std::string_view text() const { return std::string_view(m_text).substr(m_start); }
+
+private:
+    std::string m_text;
+    // Bytes before m_start were handed on already; they go when it pays.
+    std::size_t m_start = 0;
+    // Where, counted from m_start, the search for the blank line picks up,
+    // so that a request arriving in many pieces is not searched from the
+    // beginning every time.
+    std::size_t m_searchFrom = 0;
+};

@@ -1,0 +1,179 @@
+#include "RequestService.h"
+
+#include "GameDirectory.h"
+#include "MimeType.h"
+#include "ReadWholeFile.h"
+#include "Response.h"
+#include "clsHttp.h"
+
+#include <stdexcept>
+
+RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler,
+                               const std::string& virtualDir, std::function<void(SlotNumber)> releaseSlot)
+    : m_wsServer(wsServer)
+    , m_log(log)
+    , m_scheduler(scheduler)
+    , m_VirtualDir(virtualDir)
+    , m_releaseSlot(std::move(releaseSlot))
+{
+}
+
+void RequestService::LoadBuffer(SlotNumber slot)
+{
+    m_connections[slot] = std::make_shared<Connection>();
+}
+
+void RequestService::UnloadBuffer(SlotNumber slot)
+{
+    m_connections.erase(slot);
+}
+
+const ReceiveBuffer* RequestService::txtReceivedData(SlotNumber slot) const
+{
+    const auto found = m_connections.find(slot);
+    return found == m_connections.end() ? nullptr : &found->second->buffer;
+}
+
+void RequestService::wsServer_DataArrival(SlotNumber slot)
+{
+    std::string data = m_wsServer.GetData(slot);
+    const auto found = m_connections.find(slot);
+    if (found == m_connections.end())
+        return;
+    // Held here: answering can release the slot while this runs.
+    const std::shared_ptr<Connection> connection = found->second;
+    if (connection->closing)
+        return;
+    connection->buffer.append(data);
+    // Every complete request goes on now, in order; a pipelining peer waits
+    // for nothing.
+    for (;;) {
+        ReceiveBuffer::Result result = connection->buffer.takeRequest();
+        if (result.status == ReceiveBuffer::Status::Incomplete)
+            return;
+        if (result.status != ReceiveBuffer::Status::Complete)
+            return rejectFraming(slot, *connection, result.status);
+        ProcessRequest(result.request, slot);
+        if (connection->closing || !m_connections.contains(slot))
+            return;
+    }
+}
+
+void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
+{
+    clsHttp message;
+    try {
+        message.importMessage(request);
+    } catch (const std::exception&) {
+        m_log.WriteActivityLog(std::string(kBadRequestMessage) + " The request line needs a method, a path and a version.",
+                               slot);
+        respond(slot, errorResponse(status::kBadRequest, kBadRequestMessage));
+        return;
+    }
+    if (message.m_Method == "GET")
+        ServeRequest(message.m_destFile, slot);
+}
+
+void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
+{
+    const std::string mappedPath = MapPath(m_VirtualDir, path);
+    m_log.WriteActivityLog(mappedPath, slot);
+    if (!isServableFile(m_VirtualDir, path, mappedPath)) {
+        m_log.WriteActivityLog(kNotFoundMessage, slot);
+        respond(slot, errorResponse(status::kNotFound, kNotFoundMessage));
+        return;
+    }
+    PendingResponse response;
+    response.statusLine = status::kOk;
+    response.mimeType = GetMimeType(mappedPath);
+    response.filePath = mappedPath;
+    respond(slot, std::move(response));
+}
+
+RequestService::PendingResponse RequestService::errorResponse(std::string_view statusLine, std::string_view message)
+{
+    PendingResponse response;
+    response.statusLine = statusLine;
+    response.body = BuildErrorPage(message);
+    return response;
+}
+
+void RequestService::respond(SlotNumber slot, PendingResponse response)
+{
+    const auto found = m_connections.find(slot);
+    if (found == m_connections.end())
+        return;
+    const std::shared_ptr<Connection> connection = found->second;
+    connection->responses.push_back(std::move(response));
+    sendReadyResponses(slot, connection);
+}
+
+void RequestService::rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status)
+{
+    const char* why = "";
+    switch (status) {
+    case ReceiveBuffer::Status::HeaderTooLarge:
+        why = " The header is larger than 64 KiB; the connection is closed.";
+        break;
+    case ReceiveBuffer::Status::BodyTooLarge:
+        why = " The announced body is larger than 1 MiB; the connection is closed.";
+        break;
+    default:
+        why = " The Content-Length is not a usable number; the connection is closed.";
+        break;
+    }
+    m_log.WriteActivityLog(std::string(kBadRequestMessage) + why, slot);
+    connection.closing = true;
+    PendingResponse response = errorResponse(status::kBadRequest, kBadRequestMessage);
+    response.closeAfter = true;
+    respond(slot, std::move(response));
+}
+
+void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+{
+    // A read that finishes at once comes back here while the loop below runs;
+    // the loop then finds the answer ready itself.
+    if (connection->sending)
+        return;
+    connection->sending = true;
+    while (!connection->responses.empty()) {
+        PendingResponse& head = connection->responses.front();
+        if (!head.filePath.empty()) {
+            if (!head.reading)
+                startReading(slot, connection);
+            if (!head.filePath.empty())
+                break; // Still reading: its last piece sends it.
+        }
+        m_wsServer.SendData(slot, buildResponse(head.statusLine, head.mimeType, std::move(head.body)));
+        const bool closeAfter = head.closeAfter;
+        connection->responses.pop_front();
+        if (closeAfter) {
+            m_releaseSlot(slot);
+            break;
+        }
+    }
+    connection->sending = false;
+}
+
+void RequestService::startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+{
+    PendingResponse& head = connection->responses.front();
+    head.reading = true;
+    std::weak_ptr<Connection> weak = connection;
+    ReadWholeFile(
+        m_scheduler, head.filePath, [weak] { return !weak.expired(); },
+        [this, slot, weak](FileContents contents) {
+            const std::shared_ptr<Connection> connection = weak.lock();
+            if (!connection)
+                return;
+            PendingResponse& head = connection->responses.front();
+            if (contents) {
+                head.body = std::move(*contents);
+            } else {
+                m_log.WriteActivityLog(kUnreadableMessage, slot);
+                head = errorResponse(status::kServerError, kUnreadableMessage);
+            }
+            head.filePath.clear();
+            sendReadyResponses(slot, connection);
+        });
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ActivityLog.h"
+#include "ReceiveBuffer.h"
+#include "Scheduler.h"
+#include "SocketControl.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+// Everything between text arriving on a connection and a response leaving
+// it: assembling requests in the slot's receive buffer, answering GET from
+// the game directory, and logging what was served.
+//
+// Each connection's answers leave in the order its requests came, while
+// different connections progress side by side: a file is read in pieces
+// between other events, and a later answer on the same connection waits for
+// the earlier one.
+class RequestService {
+public:
+    // `virtualDir` is the game directory in force, read anew for every
+    // request. `releaseSlot` closes a connection and releases its slot; it is
+    // called after the answer to a request whose end cannot be found.
+    RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler, const std::string& virtualDir,
+                   std::function<void(SlotNumber)> releaseSlot);
+
+    // The receive buffer txtReceivedData(n) lives from the slot's creation to
+    // its release; answers still pending for a released slot are dropped.
+    void LoadBuffer(SlotNumber slot);
+    void UnloadBuffer(SlotNumber slot);
+    [[nodiscard]] const ReceiveBuffer* txtReceivedData(SlotNumber slot) const;
+
+    void wsServer_DataArrival(SlotNumber slot);
+    void ProcessRequest(std::string_view request, SlotNumber slot);
+    void ServeRequest(std::string_view path, SlotNumber slot);
+
+private:
+    struct PendingResponse {
+        std::string statusLine;
+        std::string mimeType = "text/html";
+        std::string body;
+        // Set while the body still has to be read from this file.
+        std::string filePath;
+        bool reading = false;
+        bool closeAfter = false;
+    };
+
+    struct Connection {
+        ReceiveBuffer buffer;
+        std::deque<PendingResponse> responses;
+        // The connection's framing failed: what arrives now is ignored, and it
+        // closes once its answers are out.
+        bool closing = false;
+        bool sending = false;
+    };
+
+    // An error page under the given status line.
+    static PendingResponse errorResponse(std::string_view statusLine, std::string_view message);
+
+    void respond(SlotNumber slot, PendingResponse response);
+    void rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status);
+    void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+    void startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+
+    SocketControl& m_wsServer;
+    ActivityLog& m_log;
+    Scheduler& m_scheduler;
+    const std::string& m_VirtualDir;
+    std::function<void(SlotNumber)> m_releaseSlot;
+    std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
+};

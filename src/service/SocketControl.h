@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A connection slot's number: the index of its socket element and receive
+// buffer. Slot 0 is the listener. Numbers are never reused within a run, so
+// they are wide enough never to run out.
+using SlotNumber = std::int64_t;
+
+// Names a connection that waits on the listener until an element accepts it.
+using ConnectionRequestId = std::intptr_t;
+
+enum class SocketState : std::int16_t {
+    Closed = 0,
+    Listening = 2,
+    Connected = 7,
+    Closing = 8,
+};
+
+// What the socket array reports, each with the element's slot number.
+class SocketEvents {
+public:
+    virtual void wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequestId requestId) = 0;
+    virtual void wsServer_DataArrival(SlotNumber slot, std::int64_t bytesTotal) = 0;
+    // The peer has closed the connection (or it broke).
+    virtual void wsServer_Close(SlotNumber slot) = 0;
+    // Something went wrong on the element that no call could report, such as
+    // a connection the system refused to accept.
+    virtual void wsServer_Error(SlotNumber slot, int number, const std::string& description) = 0;
+
+protected:
+    ~SocketEvents() = default;
+};
+
+// The indexed array of TCP socket elements, addressed by slot number.
+// Element 0 exists from the start; the others are loaded and unloaded by the
+// owner and start closed. Received and sent text is bytes: every byte value
+// goes through unchanged.
+class SocketControl {
+public:
+    virtual ~SocketControl() = default;
+
+    virtual void setEventHandler(SocketEvents* events) = 0;
+
+    virtual void Load(SlotNumber slot) = 0;
+    virtual void Unload(SlotNumber slot) = 0;
+
+    [[nodiscard]] virtual SocketState State(SlotNumber slot) const = 0;
+    // Closes the element, which stays loaded. Text already handed to SendData
+    // still goes out before a connection is closed.
+    virtual void Close(SlotNumber slot) = 0;
+    virtual void LocalPort(SlotNumber slot, std::int32_t port) = 0;
+    // Listens on LocalPort on every IPv4 address; on failure returns false
+    // and says why in `error`.
+    [[nodiscard]] virtual bool Listen(SlotNumber slot, std::string& error) = 0;
+    // This closed element takes over the waiting connection.
+    virtual void Accept(SlotNumber slot, ConnectionRequestId requestId) = 0;
+    // Everything received and not yet taken.
+    [[nodiscard]] virtual std::string GetData(SlotNumber slot) = 0;
+    // Queues the text for sending after earlier sends; never blocks.
+    virtual void SendData(SlotNumber slot, std::string data) = 0;
+    // The peer's address in dotted form.
+    [[nodiscard]] virtual std::string RemoteHostIP(SlotNumber slot) const = 0;
+};

@@ -1,0 +1,199 @@
+#include "clsHttp.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+struct LookupCase {
+    const char* header;
+    const char* name;
+    const char* expected;
+};
+
+class FieldLookup : public testing::TestWithParam<LookupCase> {};
+
+TEST_P(FieldLookup, FindsTheFirstLineThatStartsWithTheName)
+{
+    clsHttp message;
+    message.m_MessageHeader = GetParam().header;
+    EXPECT_EQ(message.getProperty(GetParam().name), GetParam().expected) << "header: " << GetParam().header;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FieldLookup,
+    testing::Values(
+        // Missing fields: "0" only for exactly "Content-Length".
+        LookupCase{"", "Content-Length", "0"}, LookupCase{"", "content-length", ""}, LookupCase{"", "Server", ""},
+        LookupCase{"Server:a", "Content-Length", "0"},
+        // An empty value is not a missing field.
+        LookupCase{"Content-Length:", "Content-Length", ""},
+        LookupCase{"GET / HTTP/1.0\r\nContent-Length: 12", "content-length", "12"},
+        // Prefix match: the character after the name is not looked at.
+        LookupCase{"Content-type:text/html", "Content", "type:text/html"},
+        LookupCase{"Server:a\r\nServer:b", "server", "a"},
+        // Blanks are trimmed, tabs are not.
+        LookupCase{"X:  \tv\t  ", "X", "\tv\t"},
+        // The line-break escape comes back as CR LF.
+        LookupCase{"X:a%10%13b", "X", "a\r\nb"},
+        // A line shorter than the name never matches.
+        LookupCase{"Ser", "Server", ""},
+        // Only CR LF ends a line.
+        LookupCase{"A:1\nServer:2", "Server", ""}));
+
+TEST(AddProperty, PutsNewFieldsInFrontAndReplacesInPlace)
+{
+    clsHttp message;
+    EXPECT_TRUE(message.addProperty("Server", "Corvelle Server"));
+    EXPECT_EQ(message.m_MessageHeader, "Server:Corvelle Server");
+    message.addProperty("Content-type", "text/html");
+    EXPECT_EQ(message.m_MessageHeader, "Content-type:text/html\r\nServer:Corvelle Server");
+    message.addProperty("server", "x");
+    EXPECT_EQ(message.m_MessageHeader, "Content-type:text/html\r\nserver:x");
+}
+
+TEST(AddProperty, EscapesLineBreaksInValues)
+{
+    clsHttp message;
+    message.addProperty("X", "a\r\nb\rc\nd");
+    EXPECT_EQ(message.m_MessageHeader, "X:a%10%13b\rc\nd");
+    EXPECT_EQ(message.getProperty("X"), "a\r\nb\rc\nd");
+}
+
+TEST(AddProperty, DropsEmptyFieldsOfTheSameName)
+{
+    clsHttp message;
+    message.m_MessageHeader = "X:\r\nY:1";
+    message.addProperty("x", "2");
+    EXPECT_EQ(message.m_MessageHeader, "x:2\r\nY:1");
+}
+
+TEST(ImportMessage, StoresRequestLineWordsAndFramedBody)
+{
+    clsHttp message;
+    EXPECT_TRUE(message.importMessage("POST /p HTTP/1.0\r\nContent-Length: 3\r\n\r\nabcdef"));
+    EXPECT_EQ(message.m_Method, "POST");
+    EXPECT_EQ(message.m_destFile, "/p");
+    EXPECT_EQ(message.m_HTTPVer, "HTTP/1.0");
+    EXPECT_EQ(message.m_MessageHeader, "POST /p HTTP/1.0\r\nContent-Length: 3");
+    EXPECT_EQ(message.Data(), "abc");
+}
+
+struct ImportCase {
+    const char* raw;
+    const char* method;
+    const char* path;
+    const char* version;
+};
+
+class ImportWithoutUsableLength : public testing::TestWithParam<ImportCase> {};
+
+// Without a usable length the words are taken and header and body are kept.
+TEST_P(ImportWithoutUsableLength, ReturnsFalseAndKeepsHeaderAndBody)
+{
+    clsHttp message;
+    message.m_MessageHeader = "old header";
+    message.Data("old body");
+    EXPECT_FALSE(message.importMessage(GetParam().raw)) << GetParam().raw;
+    EXPECT_EQ(message.m_Method, GetParam().method);
+    EXPECT_EQ(message.m_destFile, GetParam().path);
+    EXPECT_EQ(message.m_HTTPVer, GetParam().version);
+    EXPECT_EQ(message.m_MessageHeader, "old header");
+    EXPECT_EQ(message.Data(), "old body");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ImportWithoutUsableLength,
+    testing::Values(ImportCase{"GET /a.jad HTTP/1.0\r\nHost: x\r\n\r\n", "GET", "/a.jad", "HTTP/1.0"},
+                    ImportCase{"GET /a HTTP/1.0\r\nContent-Length: 5\r\n\r\nabc", "GET", "/a", "HTTP/1.0"},
+                    ImportCase{"GET /a HTTP/1.0\r\nHost: x", "GET", "/a", "HTTP/1.0"},
+                    ImportCase{"GET  /a HTTP/1.0\r\n\r\n", "GET", "", "/a"},
+                    ImportCase{"GET /a HTTP/1.0 extra\r\n\r\n", "GET", "/a", "HTTP/1.0"},
+                    ImportCase{"GET /a HTTP/1.0\r\nContent-Length: x\r\n\r\n", "GET", "/a", "HTTP/1.0"},
+                    ImportCase{"GET /a HTTP/1.0\r\nContent-Length: 99999999999\r\n\r\n", "GET", "/a", "HTTP/1.0"},
+                    ImportCase{"GET /a HTTP/1.0\r\nContent-Length: -1\r\n\r\n", "GET", "/a", "HTTP/1.0"}));
+
+TEST(ImportMessage, FailsWithoutALineEnd)
+{
+    clsHttp message;
+    message.m_Method = "kept";
+    EXPECT_THROW(message.importMessage("GET / HTTP/1.0"), std::invalid_argument);
+    EXPECT_EQ(message.m_Method, "kept");
+}
+
+TEST(ImportMessage, StoresTheWordsBeforeTheMissingOne)
+{
+    clsHttp message;
+    EXPECT_THROW(message.importMessage("GET /a.jad\r\n\r\n"), std::out_of_range);
+    EXPECT_EQ(message.m_Method, "GET");
+    EXPECT_EQ(message.m_destFile, "/a.jad");
+    EXPECT_EQ(message.m_HTTPVer, "");
+}
+
+struct LengthCase {
+    const char* value;
+    const char* body; // what import takes, or nullptr when it refuses
+};
+
+class ContentLengthValues : public testing::TestWithParam<LengthCase> {};
+
+TEST_P(ContentLengthValues, AreRoundedHalfToEvenAndBoundedTo32Bits)
+{
+    clsHttp message;
+    const std::string raw = std::string("P / HTTP/1.0\r\ncontent-LENGTH:") + GetParam().value + "\r\n\r\nabcdef";
+    const bool imported = message.importMessage(raw);
+    EXPECT_EQ(imported, GetParam().body != nullptr) << GetParam().value;
+    if (imported) {
+        EXPECT_EQ(message.Data(), GetParam().body) << GetParam().value;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ContentLengthValues,
+                         testing::Values(LengthCase{" 2 ", "ab"}, LengthCase{"2.5", "ab"}, LengthCase{"3.5", "abcd"},
+                                         LengthCase{"2.51", "abc"}, LengthCase{"+1", "a"}, LengthCase{"0", ""},
+                                         LengthCase{"-0.4", ""}, LengthCase{".5", ""}, LengthCase{"", nullptr},
+                                         LengthCase{"1e1", nullptr}, LengthCase{"\t1", nullptr},
+                                         LengthCase{"2147483648", nullptr}, LengthCase{"7", nullptr}));
+
+TEST(GetMessage, LaysOutStatusLengthFieldsBlankLineAndBody)
+{
+    clsHttp message;
+    message.addProperty("Server", "Corvelle Server");
+    message.addProperty("Content-type", "text/html");
+    message.Data("abc");
+    EXPECT_EQ(message.getMessage(),
+              "HTTP/1.0 200 OK\r\nContent-Length:3\r\nContent-type:text/html\r\nServer:Corvelle Server\r\n\r\nabc");
+}
+
+TEST(GetMessage, CountsEveryByteOfTheBody)
+{
+    clsHttp message;
+    message.addProperty("Server", "Corvelle Server");
+    std::string body;
+    for (int byte = 0; byte < 256; ++byte)
+        body.push_back(static_cast<char>(byte));
+    message.Data(body);
+    EXPECT_EQ(message.getMessage(), "HTTP/1.0 200 OK\r\nContent-Length:256\r\nServer:Corvelle Server\r\n\r\n" + body);
+}
+
+TEST(GetMessage, LeavesOutAnEmptyHeaderAndCarriesAnotherStatus)
+{
+    clsHttp message;
+    message.setStatusLine("HTTP/1.0 404 Not Found");
+    EXPECT_EQ(message.getMessage(), "HTTP/1.0 404 Not Found\r\nContent-Length:0\r\n\r\n");
+}
+
+TEST(ReSet, ClearsHeaderAndBodyOnly)
+{
+    clsHttp message;
+    ASSERT_TRUE(message.importMessage("GET /a HTTP/1.0\r\nContent-Length: 1\r\n\r\nx"));
+    message.reSet();
+    EXPECT_EQ(message.m_MessageHeader, "");
+    EXPECT_EQ(message.Data(), "");
+    EXPECT_EQ(message.m_Method, "GET");
+    EXPECT_EQ(message.m_destFile, "/a");
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+#include "GameDirectory.h"
+#include "MimeType.h"
+#include "Response.h"
+
+#include "TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+struct MappingCase {
+    const char* virtualDir;
+    const char* requestPath;
+    const char* mappedPath;
+    const char* mimeType;
+};
+
+class PathMapping : public testing::TestWithParam<MappingCase> {};
+
+TEST_P(PathMapping, AppendsThePathAndTypesItByTheFirstDot)
+{
+    const std::string mapped = MapPath(GetParam().virtualDir, GetParam().requestPath);
+    EXPECT_EQ(mapped, GetParam().mappedPath);
+    EXPECT_EQ(GetMimeType(mapped), GetParam().mimeType) << mapped;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PathMapping,
+    testing::Values(MappingCase{"/srv/games", "/a.jad", "/srv/games/a.jad", "text/vnd.sun.j2me.app-descriptor"},
+                    MappingCase{"/srv/games", "/A.JAR", "/srv/games/A.JAR", "application/java-archive"},
+                    MappingCase{"/srv/games", "/index.HTML", "/srv/games/index.HTML", "text/html"},
+                    MappingCase{"/srv/games", "/a.htm", "/srv/games/a.htm", "text/html"},
+                    MappingCase{"/srv/games", "/a.png", "/srv/games/a.png", "text/html"},
+                    MappingCase{"/srv/games", "/readme", "/srv/games/readme", "text/html"},
+                    MappingCase{"/srv/games", "/a.b.jar", "/srv/games/a.b.jar", "text/html"},
+                    MappingCase{"/srv/My.Games", "/a.jad", "/srv/My.Games/a.jad", "text/html"},
+                    MappingCase{"/srv/games", "/games/x.jad", "/srv/games/games/x.jad",
+                                "text/vnd.sun.j2me.app-descriptor"},
+                    MappingCase{"", "/a.jad", "/a.jad", "text/vnd.sun.j2me.app-descriptor"},
+                    MappingCase{"/", "/a.jad", "//a.jad", "text/vnd.sun.j2me.app-descriptor"},
+                    MappingCase{"/srv/games", "/a.jad?x=1", "/srv/games/a.jad?x=1", "text/html"},
+                    MappingCase{"/srv/games", "/My%20Game.jad", "/srv/games/My%20Game.jad",
+                                "text/vnd.sun.j2me.app-descriptor"},
+                    MappingCase{"/srv/games", "/", "/srv/games/", "text/html"},
+                    MappingCase{"/srv/games", "relative.jad", "relative.jad", "text/vnd.sun.j2me.app-descriptor"}));
+
+TEST(ErrorPage, WrapsTheMessageOnOneLine)
+{
+    EXPECT_EQ(BuildErrorPage(kNotFoundMessage),
+              "<html><head><title>Error on Server</title></head><body>Sorry! File not found.</body></html>");
+    EXPECT_EQ(BuildErrorPage(kNotFoundMessage).size(), 91u);
+}
+
+class Confinement : public testing::Test {
+protected:
+    Confinement()
+    {
+        games.write("a.jad", "inside");
+        games.write("sub/b.jar", "inside");
+        games.write(".hidden.jad", "hidden");
+        games.write(".git/config", "hidden");
+        outside.write("secret.jad", "outside");
+        std::filesystem::create_symlink(outside.path(), games.path() / "linked");
+    }
+
+    bool servable(const std::string& requestPath) const
+    {
+        return isServableFile(games.string(), requestPath, MapPath(games.string(), requestPath));
+    }
+
+    TempDirectory games;
+    TempDirectory outside;
+};
+
+TEST_F(Confinement, ServesOrdinaryFilesInsideTheFolder)
+{
+    EXPECT_TRUE(servable("/a.jad"));
+    EXPECT_TRUE(servable("/sub/b.jar"));
+    EXPECT_TRUE(servable("//sub//b.jar"));
+    // A link inside the game directory is the operator's choice to follow.
+    EXPECT_TRUE(servable("/linked/secret.jad"));
+}
+
+TEST_F(Confinement, NeverServesFromOutsideOrHiddenOrFolders)
+{
+    const std::string up = "/../" + outside.path().filename().string() + "/secret.jad";
+    for (const std::string& path :
+         {up, "/sub/../../" + outside.path().filename().string() + "/secret.jad", std::string("/sub/../a.jad"),
+          std::string("/./a.jad"), std::string("/.hidden.jad"), std::string("/.git/config"), std::string("/"),
+          std::string("/sub"), std::string("/missing.jad"), std::string("/a.jad\0.txt", 11),
+          (outside.path() / "secret.jad").string().substr(1), std::string("a.jad"), std::string("")}) {
+        EXPECT_FALSE(servable(path)) << path;
+    }
+    // An absolute path that does not start with "/" is used as it is, and refused.
+    const std::string absolute = (outside.path() / "secret.jad").string();
+    EXPECT_FALSE(isServableFile(games.string(), "C:" + absolute, "C:" + absolute));
+}
+
+TEST_F(Confinement, ServesNothingWithoutAGameDirectory)
+{
+    const std::string absolute = (games.path() / "a.jad").string();
+    EXPECT_FALSE(isServableFile("", absolute, MapPath("", absolute)));
+}
+
+} // namespace

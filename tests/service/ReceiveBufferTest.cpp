@@ -1,0 +1,118 @@
+#include "ReceiveBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Status = ReceiveBuffer::Status;
+
+// Feeds the pieces in order and collects every request handed on.
+std::vector<std::string> assemble(const std::vector<std::string>& pieces, ReceiveBuffer& buffer)
+{
+    std::vector<std::string> requests;
+    for (const auto& piece : pieces) {
+        buffer.append(piece);
+        for (auto result = buffer.takeRequest(); result.status == Status::Complete; result = buffer.takeRequest())
+            requests.push_back(result.request);
+    }
+    return requests;
+}
+
+struct AssemblyCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    std::vector<std::string> requests;
+    std::string left;
+};
+
+class RequestAssembly : public testing::TestWithParam<AssemblyCase> {};
+
+TEST_P(RequestAssembly, HandsOnCompleteRequestsOnly)
+{
+    ReceiveBuffer buffer;
+    EXPECT_EQ(assemble(GetParam().pieces, buffer), GetParam().requests);
+    EXPECT_EQ(buffer.text(), GetParam().left);
+}
+
+const std::string kGet = "GET /a.jad HTTP/1.0\r\nHost: x\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RequestAssembly,
+    testing::Values(
+        AssemblyCase{"OnePiece", {kGet}, {kGet}, ""},
+        AssemblyCase{"SplitInsideTheBlankLine", {"GET /a.jad HTTP/1.0\r\nHost: x", "\r\n\r", "\n"}, {kGet}, ""},
+        AssemblyCase{"TwoInOnePiece", {kGet + kGet}, {kGet, kGet}, ""},
+        AssemblyCase{"BodyInTwoPieces",
+                     {"POST / HTTP/1.0\r\nContent-Length: 5\r\n\r\nab", "cde"},
+                     {"POST / HTTP/1.0\r\nContent-Length: 5\r\n\r\nabcde"},
+                     ""},
+        AssemblyCase{"BodyFollowedByMore",
+                     {"POST / HTTP/1.0\r\nContent-Length: 2\r\n\r\nabcd"},
+                     {"POST / HTTP/1.0\r\nContent-Length: 2\r\n\r\nab"},
+                     "cd"},
+        AssemblyCase{"LowerCaseFieldName",
+                     {"POST / HTTP/1.0\r\ncontent-length: 3\r\n\r\nxyz"},
+                     {"POST / HTTP/1.0\r\ncontent-length: 3\r\n\r\nxyz"},
+                     ""},
+        AssemblyCase{"BodyWithoutLengthStartsTheNextRequest",
+                     {"POST / HTTP/1.0\r\n\r\nbody"},
+                     {"POST / HTTP/1.0\r\n\r\n"},
+                     "body"},
+        AssemblyCase{"LineFeedsAloneNeverEndAHeader", {"GET / HTTP/1.0\n\n"}, {}, "GET / HTTP/1.0\n\n"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(RequestAssembly, SurvivesASplitAtEveryByte)
+{
+    const std::string stream = kGet + "POST / HTTP/1.0\r\nContent-Length: 4\r\n\r\n\r\n\r\n" + kGet;
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        ReceiveBuffer buffer;
+        const auto requests = assemble({stream.substr(0, cut), stream.substr(cut)}, buffer);
+        ASSERT_EQ(requests.size(), 3u) << "cut at " << cut;
+        EXPECT_EQ(requests[1], "POST / HTTP/1.0\r\nContent-Length: 4\r\n\r\n\r\n\r\n") << "cut at " << cut;
+    }
+    ReceiveBuffer dripped;
+    std::vector<std::string> bytes;
+    for (char c : stream)
+        bytes.emplace_back(1, c);
+    EXPECT_EQ(assemble(bytes, dripped).size(), 3u);
+}
+
+struct FramingCase {
+    std::string data;
+    Status status;
+};
+
+class FramingErrors : public testing::TestWithParam<FramingCase> {};
+
+TEST_P(FramingErrors, AreReportedInsteadOfWaitingForever)
+{
+    ReceiveBuffer buffer;
+    buffer.append(GetParam().data);
+    EXPECT_EQ(buffer.takeRequest().status, GetParam().status);
+}
+
+std::string withLength(const std::string& value)
+{
+    return "POST / HTTP/1.0\r\nContent-Length:" + value + "\r\n\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FramingErrors,
+    testing::Values(FramingCase{std::string(ReceiveBuffer::kMaxHeaderBytes, 'x'), Status::HeaderTooLarge},
+                    FramingCase{"GET / HTTP/1.0\r\nX: " + std::string(ReceiveBuffer::kMaxHeaderBytes, 'x') + "\r\n\r\n",
+                                Status::HeaderTooLarge},
+                    FramingCase{withLength("1048577"), Status::BodyTooLarge},
+                    FramingCase{withLength(""), Status::BadContentLength},
+                    FramingCase{withLength("-1"), Status::BadContentLength},
+                    FramingCase{withLength("1.5"), Status::BadContentLength},
+                    FramingCase{withLength("abc"), Status::BadContentLength},
+                    FramingCase{withLength("2147483648"), Status::BadContentLength},
+                    FramingCase{"POST / HTTP/1.0\r\nContent-Length : 1\r\n\r\n", Status::BadContentLength},
+                    // Just under the limits is fine.
+                    FramingCase{withLength("1048576"), Status::Incomplete},
+                    FramingCase{std::string(ReceiveBuffer::kMaxHeaderBytes - 1, 'x'), Status::Incomplete}));
+
+} // namespace
