@@ -5,11 +5,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 // How long a connection closed from this end may take to hand over what is
-// still queued for it before it is cut.
+// still queued for it, and for the peer to close its end, before it is cut.
 constexpr int kLingerMilliseconds = 30'000;
 // How soon a listener that ran out of descriptors tries again.
 constexpr int kAcceptRetryMilliseconds = 250;
@@ -250,11 +251,21 @@ void QtSocketControl::closeConnection(Element& element)
         socket->deleteLater();
         return;
     }
-    // What is queued still goes out; then the socket goes.
+    // A lingering close: what is queued still goes out, then only the
+    // sending half is shut. Closing at once while the peer is still sending
+    // would make the system reset the connection, and the peer could lose
+    // the answer it was sent; so what arrives meanwhile is read and dropped
+    // until the peer closes too, or the time is up.
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(kLingerMilliseconds, socket, [socket] {
         socket->abort();
         socket->deleteLater();
     });
-    socket->disconnectFromHost();
+    const auto shutdownWhenSent = [socket] {
+        if (socket->bytesToWrite() == 0 && socket->state() == QAbstractSocket::ConnectedState)
+            ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, shutdownWhenSent);
+    shutdownWhenSent();
 }

@@ -1,6 +1,8 @@
 #include "QtSocketControl.h"
 
 #include <QTcpSocket>
+#include "WaitFor.h"
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -75,20 +77,20 @@ TEST_F(QtSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeersClo
     EXPECT_EQ(sockets.State(0), SocketState::Listening);
     QTcpSocket client;
     connectClient(client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return events.lastSlot == 1; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return events.lastSlot == 1; }, 5000));
     EXPECT_EQ(events.requests, std::vector<SlotNumber>{0});
     EXPECT_EQ(sockets.State(1), SocketState::Connected);
     EXPECT_EQ(sockets.RemoteHostIP(1), "127.0.0.1");
 
     const std::string bytes = allByteValues();
     client.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return events.received[1].size() == bytes.size(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return events.received[1].size() == bytes.size(); }, 5000));
     EXPECT_EQ(events.received[1], bytes);
 
     sockets.SendData(1, "first:");
     sockets.SendData(1, bytes);
     QByteArray answer;
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(waitFor(
         [&] {
             answer += client.readAll();
             return answer.size() == static_cast<qsizetype>(bytes.size() + 6);
@@ -97,7 +99,7 @@ TEST_F(QtSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeersClo
     EXPECT_EQ(answer.toStdString(), "first:" + bytes);
 
     client.disconnectFromHost();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.closes.empty(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !events.closes.empty(); }, 5000));
     EXPECT_EQ(events.closes, std::vector<SlotNumber>{1});
     EXPECT_EQ(sockets.State(1), SocketState::Closed);
 }
@@ -106,14 +108,14 @@ TEST_F(QtSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
 {
     QTcpSocket client;
     connectClient(client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return events.lastSlot == 1; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return events.lastSlot == 1; }, 5000));
     const std::string big(4 * 1024 * 1024, 'z');
     sockets.SendData(1, big);
     sockets.Close(1);
     EXPECT_EQ(sockets.State(1), SocketState::Closed);
 
     QByteArray answer;
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(waitFor(
         [&] {
             answer += client.readAll();
             return client.state() == QAbstractSocket::UnconnectedState;
@@ -129,7 +131,7 @@ TEST_F(QtSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningOnCl
     events.accept = false;
     QTcpSocket client;
     connectClient(client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000));
 
     const quint16 port = sockets.boundPort(0);
     sockets.Close(0);
