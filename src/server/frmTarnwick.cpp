@@ -1,0 +1,186 @@
+#include "frmTarnwick.h"
+
+#include "ActivityLogView.h"
+#include "LanAddresses.h"
+#include "Version.h"
+#include "WindowIcon.h"
+#include "frmDir.h"
+#include "modIniFile.h"
+#include "modMain.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr const char* kServerSection = "Server Setting";
+constexpr const char* kPortKey = "LocalPort";
+constexpr const char* kDirectorySection = "Directory Setting";
+constexpr const char* kDirectoryKey = "Virtual Directory";
+// Until the project has a home page of its own.
+constexpr const char* kHomePage = "https://tarnwick.example/ (placeholder address)";
+
+// Places are kept in twips as the layout was drawn; 15 twips make a pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
+}
+
+} // namespace
+
+frmTarnwick::frmTarnwick(const QString& programFolder)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_programFolder(programFolder)
+    , cmdListen(new QPushButton(QStringLiteral("Start Server"), this))
+    , Label1(new QLabel(QStringLiteral("Java Game Directory:"), this))
+    , txtVirtualDir(new QLineEdit(this))
+    , cmdBrowse(new QPushButton(QStringLiteral("..."), this))
+    , cmdStopListening(new QPushButton(QStringLiteral("Stop Server"), this))
+    , txtWorkingStatus(new ActivityLogView(this))
+    , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
+    , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *txtWorkingStatus))
+{
+    setFont(QFont(QStringLiteral("Tahoma"), 9));
+    setFixedSize(twips(0, 0, 7260, 5550).size());
+    setWindowIcon(makeWindowIcon());
+
+    cmdListen->setGeometry(twips(1868, 4995, 1635, 405));
+    Label1->setGeometry(twips(150, 165, 1890, 225));
+    txtVirtualDir->setGeometry(twips(1980, 135, 4680, 315));
+    cmdBrowse->setGeometry(twips(6780, 135, 375, 345));
+    cmdStopListening->setGeometry(twips(3758, 4995, 1635, 405));
+    txtWorkingStatus->setGeometry(twips(120, 825, 7005, 4005));
+    Label2->setGeometry(twips(135, 585, 2220, 240));
+
+    txtVirtualDir->setEnabled(false);
+    cmdStopListening->setEnabled(false);
+    cmdListen->setDefault(true);
+    // Enter on a focused button presses that button.
+    cmdBrowse->setAutoDefault(true);
+    cmdStopListening->setAutoDefault(true);
+    setTabOrder(cmdListen, cmdBrowse);
+    setTabOrder(cmdBrowse, cmdStopListening);
+    setTabOrder(cmdStopListening, txtWorkingStatus);
+
+    connect(cmdListen, &QPushButton::clicked, this, &frmTarnwick::cmdListen_Click);
+    connect(cmdStopListening, &QPushButton::clicked, this, &frmTarnwick::cmdStopListening_Click);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmTarnwick::cmdBrowse_Click);
+
+    Form_Load();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmTarnwick::Form_Load()
+{
+    SetIniFilePath();
+    LoadVirtualDirectory();
+    setWindowTitle(QStringLiteral("Tarnwick v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+    cmdListen_Click();
+    writeAboutLines();
+}
+
+void frmTarnwick::SetIniFilePath()
+{
+    IniFilePath = m_programFolder.toStdString() + "/Tarnwick.ini";
+}
+
+void frmTarnwick::LoadVirtualDirectory()
+{
+    m_server->resetLastSlot();
+    m_VirtualDir = ReadIniValue(kDirectorySection, kDirectoryKey, IniFilePath);
+    if (!m_VirtualDir.empty())
+        txtVirtualDir->setText(QString::fromStdString(m_VirtualDir));
+}
+
+void frmTarnwick::writeAboutLines()
+{
+    const std::string version = windowTitle().toStdString();
+    std::string reach;
+    if (!m_server->isListening()) {
+        reach = "Phones cannot connect yet: the server is not listening.";
+    } else {
+        const QStringList lan = lanIPv4Addresses();
+        const std::string port = std::to_string(m_server->listeningPort());
+        const QStringList hosts = lan.isEmpty() ? QStringList{QStringLiteral("127.0.0.1")} : lan;
+        for (const QString& host : hosts)
+            reach += (reach.empty() ? "" : " or ") + ("http://" + host.toStdString() + ":" + port + "/");
+        reach = "Phones install games from " + reach + (lan.isEmpty() ? " (no network found: this machine only)" : "");
+    }
+    txtWorkingStatus->appendEntry(version + " - installs J2ME games on phones over the air - " + kHomePage + "\r\n");
+    txtWorkingStatus->appendEntry(reach + "\r\n");
+    txtWorkingStatus->appendEntry("Serves .jad, .jar and .html files from the game directory above; help: " +
+                                  std::string(kHomePage) + "\r\n");
+}
+
+void frmTarnwick::cmdListen_Click()
+{
+    std::string why;
+    const std::string setting = ReadIniValue(kServerSection, kPortKey, IniFilePath);
+    const auto port = portFromSetting(setting, why);
+    if (!port) {
+        m_server->stopListening();
+        SetButtonsStopped();
+        logServerMessage("Server not started: " + why + ". Set \"" + kPortKey + "\" under [" + kServerSection +
+                         "] in " + IniFilePath + " (for example " + kPortKey + "=8080), then press Start Server.");
+        return;
+    }
+    if (!m_server->startListening(*port, why)) {
+        SetButtonsStopped();
+        logServerMessage("Server not started: port " + std::to_string(*port) + " cannot be opened (" + why +
+                         "). Stop the program that uses it or choose another \"" + kPortKey + "\" in " +
+                         IniFilePath + ", then press Start Server.");
+        return;
+    }
+    SetButtonsListening();
+}
+
+void frmTarnwick::cmdStopListening_Click()
+{
+    m_server->stopListening();
+    SetButtonsStopped();
+}
+
+void frmTarnwick::cmdBrowse_Click()
+{
+    frmDir dialog(this);
+    dialog.txtBox(txtVirtualDir);
+    // Requests go on being served meanwhile, from the directory in force.
+    dialog.exec();
+    if (!WriteIniValue(kDirectorySection, kDirectoryKey, txtVirtualDir->text().toStdString(), IniFilePath))
+        logServerMessage("The game directory could not be saved in " + IniFilePath +
+                         "; it is used until the program ends.");
+    m_VirtualDir = txtVirtualDir->text().toStdString();
+}
+
+void frmTarnwick::SetButtonsListening()
+{
+    cmdListen->setEnabled(false);
+    cmdStopListening->setEnabled(true);
+}
+
+void frmTarnwick::SetButtonsStopped()
+{
+    cmdListen->setEnabled(true);
+    cmdStopListening->setEnabled(false);
+}
+
+void frmTarnwick::logServerMessage(const std::string& message)
+{
+    // Slot 0 is the listener: the entry carries no peer address.
+    m_server->log().WriteActivityLog(message, 0);
+}
+
+void frmTarnwick::keyPressEvent(QKeyEvent* event)
+{
+    // Enter anywhere but on another button presses the default button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdListen->isEnabled()) {
+        cmdListen->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
