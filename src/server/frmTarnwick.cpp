@@ -8,6 +8,7 @@
 #include "modIniFile.h"
 #include "modMain.h"
 
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,7 +45,12 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
     , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *txtWorkingStatus))
 {
-    setFont(QFont(QStringLiteral("Tahoma"), 9));
+    // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
+    // size smaller keeps every caption whole.
+    QFont font(QStringLiteral("Tahoma"), 9);
+    if (QFontInfo(font).family() != font.family())
+        font.setPointSize(8);
+    setFont(font);
     setFixedSize(twips(0, 0, 7260, 5550).size());
     setWindowIcon(makeWindowIcon());
 

@@ -17,10 +17,15 @@ public:
         [[nodiscard]] std::string statusLine() const { return head.substr(0, head.find("\r\n")); }
     };
 
+    // False when refused or not connected in time.
     bool connectTo(quint16 port, int timeoutMs = 5000)
     {
+        bool failed = false;
+        const auto watch = QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, [&] { failed = true; });
         m_socket.connectToHost("127.0.0.1", port);
-        return waitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs);
+        waitFor([&] { return failed || m_socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs);
+        QObject::disconnect(watch);
+        return m_socket.state() == QAbstractSocket::ConnectedState;
     }
 
     void send(const std::string& data)

@@ -1,0 +1,180 @@
+#include "frmTarnwick.h"
+
+#include "ActivityLogView.h"
+#include "FreePort.h"
+#include "LoopbackClient.h"
+#include "TempDirectory.h"
+#include "WaitFor.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// The window over a program folder of the test's own, with its settings file.
+class Window : public testing::Test {
+protected:
+    Window() { games.write("a.jad", "descriptor"); }
+
+    void writeSettings(const std::string& port, const std::string& directory)
+    {
+        folder.write("Tarnwick.ini", "[Server Setting]\nLocalPort=" + port +
+                                         "\n[Directory Setting]\nVirtual Directory=" + directory + "\n");
+    }
+
+    frmTarnwick& open()
+    {
+        window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string()));
+        window->show();
+        return *window;
+    }
+
+    QStringList logLines()
+    {
+        QApplication::processEvents();
+        QString text = window->activityLog()->toPlainText();
+        if (text.endsWith('\n'))
+            text.chop(1);
+        return text.split('\n');
+    }
+
+    bool accepts(quint16 port)
+    {
+        LoopbackClient client;
+        return client.connectTo(port, 1000);
+    }
+
+    bool isStarted() const { return !window->startButton()->isEnabled() && window->stopButton()->isEnabled(); }
+    bool isStopped() const { return window->startButton()->isEnabled() && !window->stopButton()->isEnabled(); }
+
+    TempDirectory folder;
+    TempDirectory games;
+    quint16 port = freePort();
+    std::unique_ptr<frmTarnwick> window;
+};
+
+TEST_F(Window, OpensListeningWithItsCaptionDirectoryAndThreeAboutLines)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+
+    EXPECT_EQ(window->windowTitle(), "Tarnwick v1.0.0");
+    EXPECT_EQ(window->directoryField()->text().toStdString(), games.string());
+    EXPECT_FALSE(window->directoryField()->isEnabled());
+    EXPECT_EQ(window->size(), QSize(484, 370));
+    EXPECT_TRUE(isStarted());
+    EXPECT_TRUE(accepts(port));
+
+    const QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 3) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Tarnwick v1.0.0"));
+    EXPECT_TRUE(lines[1].contains(":" + QString::number(port) + "/")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(".jad"));
+}
+
+TEST_F(Window, StopsAndStartsTheListenerWithTheButtonsAndEnter)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+    window->activityLog()->setFocus();
+
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    EXPECT_TRUE(isStopped());
+    EXPECT_FALSE(accepts(port));
+
+    // Enter starts the server from the log, which takes no keys itself.
+    QTest::keyClick(window->activityLog(), Qt::Key_Return);
+    EXPECT_TRUE(isStarted());
+    EXPECT_TRUE(accepts(port));
+
+    // While listening, Enter there does nothing.
+    QTest::keyClick(window->activityLog(), Qt::Key_Return);
+    EXPECT_TRUE(isStarted());
+}
+
+TEST_F(Window, ReadsThePortAnewAtEveryStart)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+    const quint16 newPort = freePort();
+    writeSettings(std::to_string(newPort), games.string());
+
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    QTest::mouseClick(window->startButton(), Qt::LeftButton);
+
+    EXPECT_TRUE(isStarted());
+    EXPECT_TRUE(accepts(newPort));
+    EXPECT_FALSE(accepts(port));
+}
+
+class FailedStart : public Window, public testing::WithParamInterface<const char*> {};
+
+TEST_P(FailedStart, LeavesTheServerStoppedWithALineThatSaysWhyBeforeTheAboutLines)
+{
+    QTcpServer occupant;
+    std::string setting = GetParam();
+    if (setting == "taken") {
+        ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, port));
+        setting = std::to_string(port);
+    }
+    if (setting == "missing")
+        folder.write("Tarnwick.ini", "[Directory Setting]\nVirtual Directory=" + games.string() + "\n");
+    else
+        writeSettings(setting, games.string());
+    open();
+
+    EXPECT_TRUE(isStopped());
+    const QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[0].contains("Server not started")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("Start Server")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("Tarnwick v1.0.0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, FailedStart, testing::Values("missing", "", "eighty", "0", "65536", "-1", "taken"));
+
+TEST_F(Window, StartsWithoutASettingsFileAndWaitsForOne)
+{
+    open();
+    EXPECT_TRUE(isStopped());
+    EXPECT_EQ(window->gameDirectory(), "");
+    EXPECT_EQ(window->directoryField()->text(), "");
+
+    writeSettings(std::to_string(port), games.string());
+    QTest::mouseClick(window->startButton(), Qt::LeftButton);
+    EXPECT_TRUE(isStarted());
+}
+
+TEST_F(Window, KeepsTheLogReadOnlyAndTheCaretAtTheEnd)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+    ActivityLogView* log = window->activityLog();
+    const QString before = (logLines(), log->toPlainText());
+    log->setFocus();
+    QApplication::clipboard()->setText("pasted");
+
+    QTest::keyClicks(log, "typed");
+    for (const auto key : {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageUp})
+        QTest::keyClick(log, key);
+    QTest::keyClick(log, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(log, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(log, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(log->toPlainText(), before);
+    EXPECT_EQ(log->textCursor().position(), before.size());
+
+    const QPoint firstLine = log->cursorRect(QTextCursor(log->document())).center();
+    QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, firstLine);
+    EXPECT_EQ(log->textCursor().position(), before.size());
+    EXPECT_FALSE(log->textCursor().hasSelection());
+}
+
+} // namespace
