@@ -13,6 +13,11 @@ struct LookupCase {
     const char* expected;
 };
 
+std::ostream& operator<<(std::ostream& out, const LookupCase& c)
+{
+    return out << testing::PrintToString(std::string(c.name)) << " in " << testing::PrintToString(std::string(c.header));
+}
+
 class FieldLookup : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(FieldLookup, FindsTheFirstLineThatStartsWithTheName)
@@ -88,6 +93,11 @@ struct ImportCase {
     const char* version;
 };
 
+std::ostream& operator<<(std::ostream& out, const ImportCase& c)
+{
+    return out << testing::PrintToString(std::string(c.raw));
+}
+
 class ImportWithoutUsableLength : public testing::TestWithParam<ImportCase> {};
 
 // Without a usable length the words are taken and header and body are kept.
@@ -136,6 +146,11 @@ struct LengthCase {
     const char* value;
     const char* body; // what import takes, or nullptr when it refuses
 };
+
+std::ostream& operator<<(std::ostream& out, const LengthCase& c)
+{
+    return out << testing::PrintToString(std::string(c.value));
+}
 
 class ContentLengthValues : public testing::TestWithParam<LengthCase> {};
 

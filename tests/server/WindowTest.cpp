@@ -115,6 +115,40 @@ TEST_F(Window, ReadsThePortAnewAtEveryStart)
     EXPECT_FALSE(accepts(port));
 }
 
+TEST_F(Window, StopAndStartWhileDownloadsRunLoseNothing)
+{
+    std::string archive(1024 * 1024, '\0');
+    for (std::size_t i = 0; i < archive.size(); ++i)
+        archive[i] = static_cast<char>(i * 131 % 251);
+    games.write("game.jar", archive);
+    writeSettings(std::to_string(port), games.string());
+    open();
+
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(std::make_unique<LoopbackClient>());
+        ASSERT_TRUE(clients.back()->connectTo(port));
+        clients.back()->send("GET /game.jar HTTP/1.0\r\n\r\n");
+    }
+    waitFor([] { return false; }, 20);
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    waitFor([] { return false; }, 20);
+    QTest::mouseClick(window->startButton(), Qt::LeftButton);
+    EXPECT_TRUE(isStarted());
+
+    for (auto& client : clients) {
+        const auto response = client->readResponse();
+        ASSERT_TRUE(response);
+        EXPECT_EQ(response->body, archive);
+    }
+    LoopbackClient late;
+    ASSERT_TRUE(late.connectTo(port));
+    late.send("GET /a.jad HTTP/1.0\r\n\r\n");
+    const auto response = late.readResponse();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, "descriptor");
+}
+
 class FailedStart : public Window, public testing::WithParamInterface<const char*> {};
 
 TEST_P(FailedStart, LeavesTheServerStoppedWithALineThatSaysWhyBeforeTheAboutLines)

@@ -26,6 +26,11 @@ struct EntryCase {
     const char* entry;
 };
 
+std::ostream& operator<<(std::ostream& out, const EntryCase& c)
+{
+    return out << testing::PrintToString(std::string(c.entry));
+}
+
 class LogEntryFormat : public testing::TestWithParam<EntryCase> {};
 
 TEST_P(LogEntryFormat, MatchesToTheCharacter)

@@ -17,6 +17,12 @@ struct MappingCase {
     const char* mimeType;
 };
 
+std::ostream& operator<<(std::ostream& out, const MappingCase& c)
+{
+    return out << testing::PrintToString(std::string(c.virtualDir)) << " + "
+               << testing::PrintToString(std::string(c.requestPath));
+}
+
 class PathMapping : public testing::TestWithParam<MappingCase> {};
 
 TEST_P(PathMapping, AppendsThePathAndTypesItByTheFirstDot)

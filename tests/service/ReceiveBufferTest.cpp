@@ -28,6 +28,11 @@ struct AssemblyCase {
     std::string left;
 };
 
+std::ostream& operator<<(std::ostream& out, const AssemblyCase& c)
+{
+    return out << c.name;
+}
+
 class RequestAssembly : public testing::TestWithParam<AssemblyCase> {};
 
 TEST_P(RequestAssembly, HandsOnCompleteRequestsOnly)
@@ -84,6 +89,11 @@ struct FramingCase {
     std::string data;
     Status status;
 };
+
+std::ostream& operator<<(std::ostream& out, const FramingCase& c)
+{
+    return out << testing::PrintToString(c.data.substr(0, 60)) << " (" << c.data.size() << " bytes)";
+}
 
 class FramingErrors : public testing::TestWithParam<FramingCase> {};
 
