@@ -5,6 +5,7 @@
 #include "Version.h"
 #include "WindowIcon.h"
 #include "frmDir.h"
+#include "Twips.h"
 #include "modIniFile.h"
 #include "modMain.h"
 
@@ -23,12 +24,6 @@ constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
 // Until the project has a home page of its own.
 constexpr const char* kHomePage = "https://tarnwick.example/ (placeholder address)";
-
-// Places are kept in twips as the layout was drawn; 15 twips make a pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "FolderList.h"
+#include "Twips.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -11,12 +12,6 @@
 #include <QStorageInfo>
 
 namespace {
-
-// Places are kept in twips as the layout was drawn; 15 twips make a pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
-}
 
 QStringList mountedVolumes()
 {
