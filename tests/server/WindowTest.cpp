@@ -5,11 +5,15 @@
 #include "LoopbackClient.h"
 #include "TempDirectory.h"
 #include "WaitFor.h"
+#include "modIniFile.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 
@@ -147,6 +151,29 @@ TEST_F(Window, StopAndStartWhileDownloadsRunLoseNothing)
     const auto response = late.readResponse();
     ASSERT_TRUE(response);
     EXPECT_EQ(response->body, "descriptor");
+}
+
+TEST_F(Window, ServesTheSampleGamesAtTheAddressItShows)
+{
+    QProcess setup;
+    setup.start("cmake", {"-DSOURCE=" TARNWICK_SOURCE_DIR "/share", "-DTARGET=" + QString::fromStdString(folder.string()),
+                          "-P", TARNWICK_SOURCE_DIR "/share/DefaultSetup.cmake"});
+    ASSERT_TRUE(setup.waitForFinished(30000));
+    ASSERT_EQ(setup.exitCode(), 0) << setup.readAllStandardError().toStdString();
+    // The default port may be taken on a test machine; everything else stays as laid out.
+    WriteIniValue("Server Setting", "LocalPort", std::to_string(port), folder.string() + "/Tarnwick.ini");
+    open();
+
+    const QString reach = logLines().value(1);
+    const auto found = QRegularExpression("http://[0-9.]+:[0-9]+/").match(reach);
+    ASSERT_TRUE(found.hasMatch()) << reach.toStdString();
+    QProcess curl;
+    curl.start("curl", {"-s", "--max-time", "10", found.captured() + "hello.jad"});
+    ASSERT_TRUE(waitFor([&] { return curl.state() == QProcess::NotRunning; }, 15000));
+    const std::string descriptor = curl.readAllStandardOutput().toStdString();
+    EXPECT_NE(descriptor.find("MIDlet-Jar-URL: hello.jar"), std::string::npos) << descriptor;
+    const auto size = QFileInfo(QString::fromStdString(folder.string()) + "/games/hello.jar").size();
+    EXPECT_NE(descriptor.find("MIDlet-Jar-Size: " + std::to_string(size) + "\r\n"), std::string::npos);
 }
 
 class FailedStart : public Window, public testing::WithParamInterface<const char*> {};
