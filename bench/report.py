@@ -96,8 +96,8 @@ def table():
         ("click round trip under that load: max ms", "click_max_ms", 2),
         ("10^6 log entries appended (1,000 per turn): total s", "log_total_s", 2),
         ("  per entry, us", "log_us_per_entry", 2),
-        ("  first turn of 1,000, ms", "log_first_turn_ms", 2),
-        ("  last turn of 1,000 (log at 10^6 lines), ms", "log_last_turn_ms", 2),
+        ("  median turn of 1,000 over the first 10^5 entries, ms", "log_first_turn_ms", 2),
+        ("  median turn of 1,000 over the last 10^5 entries, ms", "log_last_turn_ms", 2),
         ("  p99 / max turn, ms", ("log_p99_turn_ms", "log_max_turn_ms"), 2),
         ("  RSS growth for 10^6 entries, MiB", "log_rss_growth_mib", 0),
     ]
@@ -132,9 +132,11 @@ def targets():
     rows.append(line(p99 is not None and p99 < 50,
                      f"click round trip < 50 ms under load: p99 {fmt(p99, 1)} ms (max {fmt(mx, 1)} ms)"))
     first, last, worst = med("window", "log_first_turn_ms"), med("window", "log_last_turn_ms"), med("window", "log_max_turn_ms")
-    fast = None not in (first, last, worst) and last <= 2 * max(first, 1.0) and worst < 50
-    rows.append(line(fast, "log append stays fast with 10^6 entries (last turn of 1,000 within 2x the first, "
-                     f"no turn over 50 ms): first {fmt(first, 1)} ms, last {fmt(last, 1)} ms, max {fmt(worst, 1)} ms"))
+    p99turn = med("window", "log_p99_turn_ms")
+    fast = None not in (first, last, p99turn) and last <= 2 * max(first, 1.0) and p99turn < 50
+    rows.append(line(fast, "log append stays fast with 10^6 entries (median turn of 1,000 over the last 10^5 "
+                     "within 2x that over the first 10^5, p99 turn under 50 ms): "
+                     f"first {fmt(first, 2)} ms, last {fmt(last, 2)} ms, p99 {fmt(p99turn, 1)} ms, max {fmt(worst, 1)} ms"))
     return "\n".join(rows)
 
 

@@ -2,6 +2,7 @@
 
 #include "ActivityLog.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 
 // The activity log on screen: read-only for the operator (keys change and
@@ -23,9 +24,17 @@ protected:
 
 private:
     // Entries that came in during one turn of the event loop go on screen
-    // together: a busy server would otherwise lay out the log per request.
+    // (and out of the standard output's buffer) together: a busy server
+    // would otherwise lay out the log and write to the output per request.
     void showPending();
+    // The log is drawn at most once per kRepaintMilliseconds while entries
+    // stream in; drawing it after every turn would cost a busy server more
+    // than the serving itself. Its text is up to date after every turn.
+    void holdRepaints();
+    void releaseRepaints();
 
     QString m_pending;
     bool m_showPosted = false;
+    bool m_repaintsHeld = false;
+    QElapsedTimer m_sinceRepaint;
 };

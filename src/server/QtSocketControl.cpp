@@ -5,6 +5,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +17,11 @@ namespace {
 constexpr int kLingerMilliseconds = 30'000;
 // How soon a listener that ran out of descriptors tries again.
 constexpr int kAcceptRetryMilliseconds = 250;
+// How much of a connection's queued text waits in the socket's own buffer:
+// enough that each write to the system is a large one, little enough that
+// many downloads at once hold not much beyond their files.
+constexpr std::size_t kSendSliceBytes = 128 * 1024;
+constexpr int kListenBacklog = 4096;
 } // namespace
 
 // Hands each connection the system accepted to the socket array as a
@@ -130,6 +138,10 @@ bool QtSocketControl::Listen(SlotNumber slot, std::string& error)
     }
     closeListener(*found);
     auto* listener = new Listener(*this, slot);
+    // Many phones may connect at once while the loop is busy; the usual
+    // backlog of 50 would have the system drop the rest, and their retries
+    // wait seconds. The system caps this at its own limit.
+    listener->setListenBacklogSize(kListenBacklog);
     if (!listener->listen(QHostAddress::AnyIPv4, static_cast<quint16>(found->localPort))) {
         error = listener->errorString().toStdString();
         delete listener;
@@ -153,6 +165,8 @@ void QtSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     found->socket = socket;
     found->closeRaised = false;
+    found->outgoing.clear();
+    found->outgoingOffset = 0;
     bool isIPv4 = false;
     const quint32 address = socket->peerAddress().toIPv4Address(&isIPv4);
     found->remoteHostIP = (isIPv4 ? QHostAddress(address) : socket->peerAddress()).toString().toStdString();
@@ -160,6 +174,10 @@ void QtSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] {
         if (m_events)
             m_events->wsServer_DataArrival(slot, socket->bytesAvailable());
+    });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, slot] {
+        if (Element* found = element(slot); found && found->socket)
+            feedSocket(*found, kSendSliceBytes);
     });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot] { raiseClose(slot); });
     // A reset connection may report only the error; it is a close all the same.
@@ -174,8 +192,10 @@ std::string QtSocketControl::GetData(SlotNumber slot)
     Element* found = element(slot);
     if (!found || !found->socket)
         return {};
-    const QByteArray data = found->socket->readAll();
-    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+    std::string data(static_cast<std::size_t>(std::max<qint64>(found->socket->bytesAvailable(), 0)), '\0');
+    const qint64 count = found->socket->read(data.data(), static_cast<qint64>(data.size()));
+    data.resize(static_cast<std::size_t>(std::max<qint64>(count, 0)));
+    return data;
 }
 
 void QtSocketControl::SendData(SlotNumber slot, std::string data)
@@ -184,7 +204,28 @@ void QtSocketControl::SendData(SlotNumber slot, std::string data)
     // A connection that is gone by the time of sending takes nothing.
     if (!found || !found->socket || found->socket->state() != QAbstractSocket::ConnectedState)
         return;
-    found->socket->write(data.data(), static_cast<qint64>(data.size()));
+    if (data.empty())
+        return;
+    found->outgoing.push_back(std::move(data));
+    feedSocket(*found, kSendSliceBytes);
+}
+
+void QtSocketControl::feedSocket(Element& element, std::size_t limit)
+{
+    QTcpSocket* socket = element.socket;
+    while (!element.outgoing.empty()) {
+        const auto held = static_cast<std::size_t>(std::max<qint64>(socket->bytesToWrite(), 0));
+        if (held >= limit)
+            return;
+        const std::string& front = element.outgoing.front();
+        const std::size_t take = std::min(limit - held, front.size() - element.outgoingOffset);
+        socket->write(front.data() + element.outgoingOffset, static_cast<qint64>(take));
+        element.outgoingOffset += take;
+        if (element.outgoingOffset == front.size()) {
+            element.outgoing.pop_front();
+            element.outgoingOffset = 0;
+        }
+    }
 }
 
 std::string QtSocketControl::RemoteHostIP(SlotNumber slot) const
@@ -245,6 +286,12 @@ void QtSocketControl::closeConnection(Element& element)
     QTcpSocket* socket = element.socket;
     if (!socket)
         return;
+    // What was handed over goes out before the close; the socket takes the
+    // rest of the queue now, since the element forgets it.
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        feedSocket(element, std::numeric_limits<std::size_t>::max());
+    element.outgoing.clear();
+    element.outgoingOffset = 0;
     element.socket = nullptr;
     disconnect(socket, nullptr, this, nullptr);
     if (socket->state() == QAbstractSocket::UnconnectedState) {

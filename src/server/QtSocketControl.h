@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -45,6 +47,11 @@ private:
         QPointer<QTcpSocket> socket;
         std::string remoteHostIP;
         bool closeRaised = false;
+        // Text handed to SendData that the socket has not taken yet. The
+        // socket is fed from here a slice at a time, so that a large answer
+        // is never copied whole into a second buffer.
+        std::deque<std::string> outgoing;
+        std::size_t outgoingOffset = 0;
     };
 
     Element* element(SlotNumber slot);
@@ -53,6 +60,8 @@ private:
     void raiseClose(SlotNumber slot);
     void closeListener(Element& element);
     void closeConnection(Element& element);
+    // Moves queued text into the socket while it holds less than a slice.
+    static void feedSocket(Element& element, std::size_t limit);
 
     SocketEvents* m_events = nullptr;
     std::unordered_map<SlotNumber, Element> m_elements;

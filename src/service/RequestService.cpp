@@ -8,6 +8,12 @@
 
 #include <stdexcept>
 
+namespace {
+// A body up to this size goes out in one piece with its head, as one write;
+// a larger one is handed over apart, so that it is never copied.
+constexpr std::size_t kJoinedBodyBytes = 64 * 1024;
+} // namespace
+
 RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler,
                                const std::string& virtualDir, std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
@@ -144,7 +150,14 @@ void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<C
             if (!head.filePath.empty())
                 break; // Still reading: its last piece sends it.
         }
-        m_wsServer.SendData(slot, buildResponse(head.statusLine, head.mimeType, std::move(head.body)));
+        ResponseParts parts = buildResponseParts(head.statusLine, head.mimeType, std::move(head.body));
+        if (parts.body.size() <= kJoinedBodyBytes) {
+            parts.head.append(parts.body);
+            m_wsServer.SendData(slot, std::move(parts.head));
+        } else {
+            m_wsServer.SendData(slot, std::move(parts.head));
+            m_wsServer.SendData(slot, std::move(parts.body));
+        }
         const bool closeAfter = head.closeAfter;
         connection->responses.pop_front();
         if (closeAfter) {
