@@ -152,27 +152,16 @@ bool clsHttp::addProperty(std::string_view propertyName, std::string_view proper
 
 std::string clsHttp::getMessage() const
 {
-    std::string message = getMessageHead(m_MessageBody.size());
-    message.append(m_MessageBody);
-    return message;
-}
-
-std::string clsHttp::getMessageHead() const
-{
-    return getMessageHead(0);
-}
-
-std::string clsHttp::getMessageHead(std::size_t room) const
-{
     std::string message;
     const std::string length = std::to_string(m_MessageBody.size());
-    message.reserve(m_statusLine.size() + length.size() + m_MessageHeader.size() + room + 32);
+    message.reserve(m_statusLine.size() + length.size() + m_MessageHeader.size() + m_MessageBody.size() + 32);
     message.append(m_statusLine).append(kCrLf);
     message.append("Content-Length:").append(length).append(kCrLf);
     // An empty header text is left out rather than written as a stray empty line.
     if (!m_MessageHeader.empty())
         message.append(m_MessageHeader).append(kCrLf);
     message.append(kCrLf);
+    message.append(m_MessageBody);
     return message;
 }
 

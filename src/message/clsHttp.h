@@ -30,8 +30,6 @@ public:
     // The response text: status line, the computed Content-Length line, the
     // header text, a blank line and the body.
     [[nodiscard]] std::string getMessage() const;
-    // getMessage without the body: up to and including the blank line.
-    [[nodiscard]] std::string getMessageHead() const;
 
     // Takes a raw message apart. Throws std::invalid_argument when it holds no
     // CR LF and std::out_of_range when its first line has fewer than three
@@ -58,8 +56,6 @@ private:
     // The announced body length, -1 when the field is missing or not a
     // number, -2 when the number does not fit in 32 bits.
     static std::int32_t getContentLength(std::string_view headerText);
-    // The head, in a string with `room` more bytes reserved for the body.
-    [[nodiscard]] std::string getMessageHead(std::size_t room) const;
 
     std::string m_statusLine;
 };

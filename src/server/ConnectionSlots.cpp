@@ -24,6 +24,11 @@ void ConnectionSlots::wsServer_DataArrival(SlotNumber slot, std::int64_t /*bytes
     m_service.wsServer_DataArrival(slot);
 }
 
+void ConnectionSlots::wsServer_SendProgress(SlotNumber slot, std::int64_t /*bytesSent*/, std::int64_t bytesRemaining)
+{
+    m_service.wsServer_SendProgress(slot, bytesRemaining);
+}
+
 void ConnectionSlots::wsServer_Close(SlotNumber slot)
 {
     release(slot);

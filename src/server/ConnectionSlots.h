@@ -14,6 +14,7 @@ public:
 
     void wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequestId requestId) override;
     void wsServer_DataArrival(SlotNumber slot, std::int64_t bytesTotal) override;
+    void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesSent, std::int64_t bytesRemaining) override;
     void wsServer_Close(SlotNumber slot) override;
     void wsServer_Error(SlotNumber slot, int number, const std::string& description) override;
 

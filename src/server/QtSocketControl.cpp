@@ -22,6 +22,7 @@ constexpr int kAcceptRetryMilliseconds = 250;
 // many downloads at once hold not much beyond their files.
 constexpr std::size_t kSendSliceBytes = 128 * 1024;
 constexpr int kListenBacklog = 4096;
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 } // namespace
 
 // Hands each connection the system accepted to the socket array as a
@@ -163,6 +164,9 @@ void QtSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
         return;
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Data left untaken stays in the system, not in this process: past this
+    // much the socket stops reading, and the peer has to wait.
+    socket->setReadBufferSize(kReadBufferBytes);
     found->socket = socket;
     found->closeRaised = false;
     found->outgoing.clear();
@@ -175,9 +179,13 @@ void QtSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
         if (m_events)
             m_events->wsServer_DataArrival(slot, socket->bytesAvailable());
     });
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, slot] {
-        if (Element* found = element(slot); found && found->socket)
-            feedSocket(*found, kSendSliceBytes);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, slot](qint64 written) {
+        Element* found = element(slot);
+        if (!found || !found->socket)
+            return;
+        feedSocket(*found, kSendSliceBytes);
+        if (m_events)
+            m_events->wsServer_SendProgress(slot, written, unsentBytes(slot));
     });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot] { raiseClose(slot); });
     // A reset connection may report only the error; it is a close all the same.
@@ -226,6 +234,17 @@ void QtSocketControl::feedSocket(Element& element, std::size_t limit)
             element.outgoingOffset = 0;
         }
     }
+}
+
+std::int64_t QtSocketControl::unsentBytes(SlotNumber slot) const
+{
+    const Element* found = element(slot);
+    if (!found || !found->socket)
+        return 0;
+    std::int64_t unsent = found->socket->bytesToWrite() - static_cast<std::int64_t>(found->outgoingOffset);
+    for (const std::string& text : found->outgoing)
+        unsent += static_cast<std::int64_t>(text.size());
+    return unsent;
 }
 
 std::string QtSocketControl::RemoteHostIP(SlotNumber slot) const

@@ -33,6 +33,7 @@ public:
     void Accept(SlotNumber slot, ConnectionRequestId requestId) override;
     [[nodiscard]] std::string GetData(SlotNumber slot) override;
     void SendData(SlotNumber slot, std::string data) override;
+    [[nodiscard]] std::int64_t unsentBytes(SlotNumber slot) const override;
     [[nodiscard]] std::string RemoteHostIP(SlotNumber slot) const override;
 
     // The port an element listens on, as the system gave it (for port 0).

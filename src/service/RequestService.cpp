@@ -8,12 +8,6 @@
 
 #include <stdexcept>
 
-namespace {
-// A body up to this size goes out in one piece with its head, as one write;
-// a larger one is handed over apart, so that it is never copied.
-constexpr std::size_t kJoinedBodyBytes = 64 * 1024;
-} // namespace
-
 RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler,
                                const std::string& virtualDir, std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
@@ -42,18 +36,53 @@ const ReceiveBuffer* RequestService::txtReceivedData(SlotNumber slot) const
 
 void RequestService::wsServer_DataArrival(SlotNumber slot)
 {
-    std::string data = m_wsServer.GetData(slot);
     const auto found = m_connections.find(slot);
-    if (found == m_connections.end())
+    if (found == m_connections.end()) {
+        (void)m_wsServer.GetData(slot);
         return;
+    }
     // Held here: answering can release the slot while this runs.
     const std::shared_ptr<Connection> connection = found->second;
-    if (connection->closing)
+    if (connection->closing) {
+        (void)m_wsServer.GetData(slot);
         return;
-    connection->buffer.append(data);
-    // Every complete request goes on now, in order; a pipelining peer waits
-    // for nothing.
-    for (;;) {
+    }
+    // A held-up connection leaves its data with the socket until it goes on.
+    if (isBacklogged(slot, *connection))
+        return;
+    connection->buffer.append(m_wsServer.GetData(slot));
+    takeRequests(slot, connection);
+}
+
+void RequestService::wsServer_SendProgress(SlotNumber slot, std::int64_t bytesRemaining)
+{
+    const auto found = m_connections.find(slot);
+    if (found == m_connections.end() || bytesRemaining > kMaxUnsentBytes)
+        return;
+    const std::shared_ptr<Connection> connection = found->second;
+    sendReadyResponses(slot, connection);
+    resumeIntake(slot, connection);
+}
+
+void RequestService::resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+{
+    if (connection->closing || isBacklogged(slot, *connection) || !m_connections.contains(slot))
+        return;
+    // The socket raises no new arrival for what it kept meanwhile.
+    connection->buffer.append(m_wsServer.GetData(slot));
+    takeRequests(slot, connection);
+}
+
+bool RequestService::isBacklogged(SlotNumber slot, const Connection& connection) const
+{
+    return connection.responses.size() >= kMaxPendingResponses || m_wsServer.unsentBytes(slot) > kMaxUnsentBytes;
+}
+
+void RequestService::takeRequests(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+{
+    // Every complete request goes on now, in order, as long as the peer
+    // takes its answers: a pipelining peer waits for nothing.
+    while (!isBacklogged(slot, *connection)) {
         ReceiveBuffer::Result result = connection->buffer.takeRequest();
         if (result.status == ReceiveBuffer::Status::Incomplete)
             return;
@@ -142,7 +171,9 @@ void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<C
     if (connection->sending)
         return;
     connection->sending = true;
-    while (!connection->responses.empty()) {
+    // What the peer has not taken yet holds the next answer back; the
+    // socket's progress brings it on.
+    while (!connection->responses.empty() && m_wsServer.unsentBytes(slot) <= kMaxUnsentBytes) {
         PendingResponse& head = connection->responses.front();
         if (!head.filePath.empty()) {
             if (!head.reading)
@@ -150,14 +181,7 @@ void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<C
             if (!head.filePath.empty())
                 break; // Still reading: its last piece sends it.
         }
-        ResponseParts parts = buildResponseParts(head.statusLine, head.mimeType, std::move(head.body));
-        if (parts.body.size() <= kJoinedBodyBytes) {
-            parts.head.append(parts.body);
-            m_wsServer.SendData(slot, std::move(parts.head));
-        } else {
-            m_wsServer.SendData(slot, std::move(parts.head));
-            m_wsServer.SendData(slot, std::move(parts.body));
-        }
+        m_wsServer.SendData(slot, buildResponse(head.statusLine, head.mimeType, std::move(head.body)));
         const bool closeAfter = head.closeAfter;
         connection->responses.pop_front();
         if (closeAfter) {
@@ -187,6 +211,10 @@ void RequestService::startReading(SlotNumber slot, const std::shared_ptr<Connect
                 head = errorResponse(status::kServerError, kUnreadableMessage);
             }
             head.filePath.clear();
+            // Finishing at once, inside the sending loop, that loop goes on by itself.
+            if (connection->sending)
+                return;
             sendReadyResponses(slot, connection);
+            resumeIntake(slot, connection);
         });
 }

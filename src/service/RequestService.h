@@ -19,7 +19,9 @@
 // Each connection's answers leave in the order its requests came, while
 // different connections progress side by side: a file is read in pieces
 // between other events, and a later answer on the same connection waits for
-// the earlier one.
+// the earlier one. A peer that does not read what it is sent is not served
+// further until it does, so no connection can make the server hold more
+// than a few answers for it.
 class RequestService {
 public:
     // `virtualDir` is the game directory in force, read anew for every
@@ -34,7 +36,15 @@ public:
     void UnloadBuffer(SlotNumber slot);
     [[nodiscard]] const ReceiveBuffer* txtReceivedData(SlotNumber slot) const;
 
+    // Limits on what one connection may have waiting: answers queued, and
+    // bytes handed to the socket that the peer has not taken yet.
+    static constexpr std::size_t kMaxPendingResponses = 32;
+    static constexpr std::int64_t kMaxUnsentBytes = 256 * 1024;
+
     void wsServer_DataArrival(SlotNumber slot);
+    // The socket has sent some of what it held: a connection held up by its
+    // peer may go on.
+    void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesRemaining);
     void ProcessRequest(std::string_view request, SlotNumber slot);
     void ServeRequest(std::string_view path, SlotNumber slot);
 
@@ -62,6 +72,11 @@ private:
     static PendingResponse errorResponse(std::string_view statusLine, std::string_view message);
 
     void respond(SlotNumber slot, PendingResponse response);
+    // Whether the connection takes no more requests for now.
+    [[nodiscard]] bool isBacklogged(SlotNumber slot, const Connection& connection) const;
+    void takeRequests(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+    // Takes up what a held-up connection received meanwhile, once it may go on.
+    void resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status);
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection);

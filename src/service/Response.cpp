@@ -9,9 +9,7 @@ std::string BuildErrorPage(std::string_view message)
     return page;
 }
 
-namespace {
-
-clsHttp responseMessage(std::string_view statusLine, std::string_view mimeType, std::string body)
+std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body)
 {
     clsHttp response;
     response.setStatusLine(std::string(statusLine));
@@ -19,21 +17,5 @@ clsHttp responseMessage(std::string_view statusLine, std::string_view mimeType, 
     response.addProperty("Server", kServerName);
     response.addProperty("Content-type", mimeType);
     response.Data(std::move(body));
-    return response;
-}
-
-} // namespace
-
-std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body)
-{
-    return responseMessage(statusLine, mimeType, std::move(body)).getMessage();
-}
-
-ResponseParts buildResponseParts(std::string_view statusLine, std::string_view mimeType, std::string body)
-{
-    clsHttp response = responseMessage(statusLine, mimeType, std::move(body));
-    ResponseParts parts;
-    parts.head = response.getMessageHead();
-    parts.body = std::move(response.m_MessageBody);
-    return parts;
+    return response.getMessage();
 }

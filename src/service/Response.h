@@ -21,13 +21,3 @@ inline constexpr std::string_view kUnreadableMessage = "Sorry! File could not be
 // The full text of a response: status line, Content-Length, Content-type,
 // Server, a blank line and the body.
 [[nodiscard]] std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body);
-
-// The same response in two parts, the head (up to and including the blank
-// line) and the body, so that a large body can go out without being copied
-// in behind the head.
-struct ResponseParts {
-    std::string head;
-    std::string body;
-};
-[[nodiscard]] ResponseParts buildResponseParts(std::string_view statusLine, std::string_view mimeType,
-                                               std::string body);

@@ -23,6 +23,9 @@ class SocketEvents {
 public:
     virtual void wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequestId requestId) = 0;
     virtual void wsServer_DataArrival(SlotNumber slot, std::int64_t bytesTotal) = 0;
+    // Some of what was handed to SendData has gone out; `bytesRemaining` is
+    // what is still waiting to be sent.
+    virtual void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesSent, std::int64_t bytesRemaining) = 0;
     // The peer has closed the connection (or it broke).
     virtual void wsServer_Close(SlotNumber slot) = 0;
     // Something went wrong on the element that no call could report, such as
@@ -56,10 +59,15 @@ public:
     [[nodiscard]] virtual bool Listen(SlotNumber slot, std::string& error) = 0;
     // This closed element takes over the waiting connection.
     virtual void Accept(SlotNumber slot, ConnectionRequestId requestId) = 0;
-    // Everything received and not yet taken.
+    // Everything received and not yet taken. What is not taken stays with the
+    // element, which then stops reading from the peer once it holds a little:
+    // the peer's sending is held up rather than this side's memory growing.
     [[nodiscard]] virtual std::string GetData(SlotNumber slot) = 0;
     // Queues the text for sending after earlier sends; never blocks.
     virtual void SendData(SlotNumber slot, std::string data) = 0;
+    // What was handed to SendData and has not gone out yet: a peer that does
+    // not read lets this grow.
+    [[nodiscard]] virtual std::int64_t unsentBytes(SlotNumber slot) const = 0;
     // The peer's address in dotted form.
     [[nodiscard]] virtual std::string RemoteHostIP(SlotNumber slot) const = 0;
 };

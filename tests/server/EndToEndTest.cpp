@@ -130,6 +130,26 @@ TEST_F(EndToEnd, SkipsABodyByItsLengthAndAnswersPipelinedRequestsInOrder)
     EXPECT_EQ(jad->body, kDescriptor);
 }
 
+TEST_F(EndToEnd, AnswersEveryPipelinedDownloadOfAPeerThatReadsLate)
+{
+    auto slowReader = connect();
+    std::string pipelined;
+    for (int i = 0; i < 64; ++i)
+        pipelined += get(i % 2 ? "/a.jad" : "/game.jar");
+    slowReader->send(pipelined);
+    waitFor([] { return false; }, 300);
+    // Held up meanwhile, the connection does not hold up others.
+    auto other = connect();
+    other->send(get("/a.jad"));
+    ASSERT_TRUE(other->readResponse());
+
+    for (int i = 0; i < 64; ++i) {
+        const auto response = slowReader->readResponse();
+        ASSERT_TRUE(response) << "answer " << i;
+        EXPECT_EQ(response->body, i % 2 ? kDescriptor : archive) << "answer " << i;
+    }
+}
+
 TEST_F(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
 {
     auto first = connect();

@@ -29,6 +29,7 @@ public:
         m_sockets.Accept(lastSlot, requestId);
     }
     void wsServer_DataArrival(SlotNumber slot, std::int64_t) override { received[slot] += m_sockets.GetData(slot); }
+    void wsServer_SendProgress(SlotNumber, std::int64_t, std::int64_t) override {}
     void wsServer_Close(SlotNumber slot) override { closes.push_back(slot); }
     void wsServer_Error(SlotNumber, int, const std::string&) override {}
 

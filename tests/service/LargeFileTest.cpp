@@ -1,6 +1,5 @@
-// Files around the sizes where the service changes how it reads and sends:
-// the run of pieces read per turn, and the body size above which the head
-// and the body are handed to the socket apart.
+// Files around the sizes where the service changes how it reads: the run
+// of pieces read per turn.
 #include "RequestService.h"
 
 #include "FakeSocketControl.h"

@@ -212,6 +212,38 @@ TEST_F(RequestServiceTest, AnswersFramingErrorsThenReleasesTheSlotAndIgnoresTheR
     EXPECT_NE(sink.entries[1].find("Sorry! Bad request."), std::string::npos);
 }
 
+TEST_F(RequestServiceTest, HoldsUpAPeerThatDoesNotReadUntilItDoes)
+{
+    const std::string archive(100 * 1024, 'b');
+    games.write("big.jar", archive);
+    sockets.peersDoNotRead = true;
+    std::string pipelined;
+    for (int i = 0; i < 40; ++i)
+        pipelined += get("/big.jar");
+
+    arrive(1, pipelined);
+    scheduler.runUntilIdle();
+    arrive(1, get("/big.jar"));
+    scheduler.runUntilIdle();
+    // Three answers pass the limit of what may wait unsent; no more are read
+    // from disk, and no more requests are taken than may be queued.
+    EXPECT_EQ(sockets.elements[1].sent.size(), 3u);
+    EXPECT_LE(sink.entries.size() - 3, RequestService::kMaxPendingResponses);
+    EXPECT_FALSE(sockets.elements[1].incoming.empty()) << "what came later waits in the socket";
+
+    // The peer reads: everything is answered, in order, a little at a time.
+    for (int round = 0; round < 100 && sockets.elements[1].sent.size() < 41; ++round) {
+        sockets.elements[1].unsent = 0;
+        service.wsServer_SendProgress(1, 0);
+        scheduler.runUntilIdle();
+        EXPECT_LE(sockets.elements[1].unsent, RequestService::kMaxUnsentBytes + 200 * 1024);
+    }
+    ASSERT_EQ(sockets.elements[1].sent.size(), 41u);
+    for (const auto& answer : sockets.elements[1].sent)
+        EXPECT_EQ(answer, response("HTTP/1.0 200 OK", "application/java-archive", archive));
+    EXPECT_EQ(sink.entries.size(), 41u);
+}
+
 TEST_F(RequestServiceTest, KeepsEachSlotsBufferApart)
 {
     games.write("a.jad", "x");

@@ -18,6 +18,8 @@ public:
         std::vector<std::string> sent;
         std::string remoteHostIP = "10.0.0.1";
         int closeCalls = 0;
+        // What a peer that does not read leaves unsent.
+        std::int64_t unsent = 0;
     };
 
     FakeSocketControl() { elements[0]; }
@@ -55,7 +57,18 @@ public:
             return {};
         return std::exchange(found->second.incoming, {});
     }
-    void SendData(SlotNumber slot, std::string data) override { elements.at(slot).sent.push_back(std::move(data)); }
+    void SendData(SlotNumber slot, std::string data) override
+    {
+        auto& element = elements.at(slot);
+        if (peersDoNotRead)
+            element.unsent += static_cast<std::int64_t>(data.size());
+        element.sent.push_back(std::move(data));
+    }
+    std::int64_t unsentBytes(SlotNumber slot) const override
+    {
+        const auto found = elements.find(slot);
+        return found == elements.end() ? 0 : found->second.unsent;
+    }
     std::string RemoteHostIP(SlotNumber slot) const override
     {
         const auto found = elements.find(slot);
@@ -75,4 +88,6 @@ public:
     std::vector<std::pair<SlotNumber, ConnectionRequestId>> accepted;
     std::vector<SlotNumber> closed;
     SocketEvents* events = nullptr;
+    // When set, everything sent stays unsent until the test says otherwise.
+    bool peersDoNotRead = false;
 };
