@@ -1,5 +1,6 @@
 #include "ReadWholeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -30,7 +31,7 @@ public:
         if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
             return finish(std::nullopt);
         m_size = static_cast<std::size_t>(info.st_size);
-        m_contents.reserve(m_size + kReadPieceSize);
+        m_contents.reserve(m_size + 1);
         // One piece at once, inside the event that asked for the file: a
         // descriptor goes out without waiting for a turn, and a larger file
         // yields to the others before it takes whole runs of pieces.
@@ -38,24 +39,32 @@ public:
     }
 
 private:
+    // Reads `budget` bytes, whole pieces back to back, with as few calls to
+    // the system as it takes: a call per 500-byte piece would cost more than
+    // the copying.
     void readPieces(std::size_t budget)
     {
         if (!m_stillWanted())
             return;
-        for (std::size_t taken = 0; taken < budget; taken += kReadPieceSize) {
-            const std::size_t before = m_contents.size();
-            m_contents.resize(before + kReadPieceSize);
-            ssize_t count = 0;
-            do {
-                count = ::read(m_fd, m_contents.data() + before, kReadPieceSize);
-            } while (count < 0 && errno == EINTR);
+        const std::size_t before = m_contents.size();
+        // One byte past the size known at opening shows whether the file ends there.
+        budget = std::min(budget, m_size - std::min(m_size, before) + 1);
+        m_contents.resize(before + budget);
+        std::size_t got = 0;
+        while (got < budget) {
+            const ssize_t count = ::read(m_fd, m_contents.data() + before + got, budget - got);
+            if (count < 0 && errno == EINTR)
+                continue;
             if (count < 0)
                 return finish(std::nullopt);
-            m_contents.resize(before + static_cast<std::size_t>(count));
-            // A short piece is the end of the file, even if it has shrunk meanwhile.
-            if (static_cast<std::size_t>(count) < kReadPieceSize || m_contents.size() >= m_size)
-                return finish(std::move(m_contents));
+            if (count == 0)
+                break;
+            got += static_cast<std::size_t>(count);
         }
+        m_contents.resize(before + got);
+        // A short run is the end of the file, even if it has shrunk meanwhile.
+        if (got < budget || m_contents.size() >= m_size)
+            return finish(std::move(m_contents));
         m_scheduler.post([self = shared_from_this()] { self->readPieces(kReadBytesPerTurn); });
     }
 

@@ -16,10 +16,10 @@ inline constexpr std::size_t kReadBytesPerTurn = 128 * kReadPieceSize;
 
 using FileContents = std::optional<std::string>;
 
-// Reads a file whole as raw bytes, one piece at a time, and lets the
-// scheduler run other work after the first piece and then between runs of
-// pieces (kReadBytesPerTurn at most), so that one large archive holds up no
-// other connection. `done` gets the bytes, or nothing when the
+// Reads a file whole as raw bytes: the first piece at once, then runs of
+// pieces (kReadBytesPerTurn at most, each run taken with as few system
+// calls as it needs), letting the scheduler run other work between them, so
+// that one large archive holds up no other connection. `done` gets the bytes, or nothing when the
 // file cannot be opened or read to its end; it may run before this returns.
 // Once `stillWanted` answers false the reading stops and `done` never runs.
 void ReadWholeFile(Scheduler& scheduler, const std::string& path, std::function<bool()> stillWanted,
