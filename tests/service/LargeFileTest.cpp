@@ -1,12 +1,7 @@
 // Files around the sizes where the service changes how it reads: the run
 // of pieces read per turn.
-#include "RequestService.h"
-
-#include "FakeSocketControl.h"
-#include "ManualScheduler.h"
-#include "MemoryLog.h"
 #include "ReadWholeFile.h"
-#include "TempDirectory.h"
+#include "ServiceHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -34,35 +29,7 @@ std::string randomBytes(std::size_t size)
     return bytes;
 }
 
-class LargeFile : public testing::TestWithParam<std::size_t> {
-protected:
-    LargeFile()
-        : virtualDir(games.string())
-        , log(sink, sockets, clock)
-        , service(sockets, log, scheduler, virtualDir, [](SlotNumber) {})
-    {
-        for (SlotNumber slot : {1, 2}) {
-            sockets.Load(slot);
-            sockets.elements[slot].state = SocketState::Connected;
-            service.LoadBuffer(slot);
-        }
-    }
-
-    void arrive(SlotNumber slot, const std::string& data)
-    {
-        sockets.elements.at(slot).incoming += data;
-        service.wsServer_DataArrival(slot);
-    }
-
-    TempDirectory games;
-    std::string virtualDir;
-    FakeSocketControl sockets;
-    ManualScheduler scheduler;
-    MemoryLog sink;
-    FixedClock clock;
-    ActivityLog log;
-    RequestService service;
-};
+class LargeFile : public testing::TestWithParam<std::size_t>, protected ServiceHarness {};
 
 TEST_P(LargeFile, GoesOutWholeAndInOrderWhatEverItsSize)
 {

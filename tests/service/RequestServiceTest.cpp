@@ -1,9 +1,4 @@
-#include "RequestService.h"
-
-#include "FakeSocketControl.h"
-#include "ManualScheduler.h"
-#include "MemoryLog.h"
-#include "TempDirectory.h"
+#include "ServiceHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -27,42 +22,12 @@ std::string response(const std::string& status, const std::string& type, const s
         "\r\nServer:Corvelle Server\r\n\r\n" + body;
 }
 
-// The request service over a real folder, with the network, the clock and
-// the event loop in the test's hands.
-class RequestServiceTest : public testing::Test {
+class RequestServiceTest : public testing::Test, protected ServiceHarness {
 protected:
-    RequestServiceTest()
-        : virtualDir(games.string())
-        , log(sink, sockets, clock)
-        , service(sockets, log, scheduler, virtualDir, [this](SlotNumber slot) { released.push_back(slot); })
-    {
-        for (SlotNumber slot : {1, 2, 3}) {
-            sockets.Load(slot);
-            sockets.elements[slot].state = SocketState::Connected;
-            service.LoadBuffer(slot);
-        }
-    }
-
-    void arrive(SlotNumber slot, const std::string& data)
-    {
-        sockets.elements.at(slot).incoming += data;
-        service.wsServer_DataArrival(slot);
-    }
-
     std::string entry(const std::string& message) const
     {
         return "# 08-12-26 20:17:07 # -        10.0.0.1 - " + message + "\r\n";
     }
-
-    TempDirectory games;
-    std::string virtualDir;
-    FakeSocketControl sockets;
-    ManualScheduler scheduler;
-    MemoryLog sink;
-    FixedClock clock;
-    ActivityLog log;
-    RequestService service;
-    std::vector<SlotNumber> released;
 };
 
 TEST_F(RequestServiceTest, ServesADescriptorWithItsTypeAndOneLogEntry)
