@@ -74,15 +74,17 @@ Utf8Sequence decodeUtf8(std::string_view text)
     return {length, codePoint};
 }
 
-// Code points that end a line, act as terminal commands (C0, DEL, C1) or
-// reorder the text that follows them on screen.
+// Code points that end a line, act as terminal commands or reorder the text
+// that follows them on screen.
 bool bendsTheLog(char32_t codePoint)
 {
-    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) // C0, DEL, C1 (NEL, CSI)
-           || codePoint == 0x061C                                        // Arabic letter mark
-           || codePoint == 0x200E || codePoint == 0x200F                 // left-to-right, right-to-left marks
-           || (codePoint >= 0x2028 && codePoint <= 0x202E)               // line, paragraph separators; embeddings, overrides
-           || (codePoint >= 0x2066 && codePoint <= 0x2069);              // isolates
+    const auto within = [codePoint](char32_t first, char32_t last) { return codePoint >= first && codePoint <= last; };
+    return within(0x00, 0x1F)          // C0
+           || within(0x7F, 0x9F)       // DEL, C1 (NEL, the terminal's CSI)
+           || codePoint == 0x061C      // Arabic letter mark
+           || within(0x200E, 0x200F)   // left-to-right and right-to-left marks
+           || within(0x2028, 0x202E)   // line and paragraph separators, embeddings, overrides
+           || within(0x2066, 0x2069);  // isolates
 }
 
 void appendEscaped(std::string& result, std::string_view bytes)

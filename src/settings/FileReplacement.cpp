@@ -71,8 +71,9 @@ bool fillAndFlush(int descriptor, const std::optional<struct stat>& old, std::st
 
 void flushFolder(const fs::path& folder)
 {
-    // The rename itself reaches the disk with the folder; a failure here
-    // loses nothing that the rename has not already done.
+    // The rename lasts through a power cut once the folder is on the disk
+    // too. The new contents are in place either way, so a failure here does
+    // not fail the write.
     const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         return;

@@ -1,6 +1,7 @@
 #include "IniLineEditor.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -22,6 +23,12 @@ bool sameName(std::string_view left, std::string_view right)
                       [&](char l, char r) { return lower(l) == lower(r); });
 }
 
+bool isBlankOrComment(std::string_view line)
+{
+    const auto start = line.find_first_not_of(kBlanks);
+    return start == std::string_view::npos || line[start] == ';' || line[start] == '#';
+}
+
 // What a line is to the reader.
 struct LineMeaning {
     enum class Kind { Other, Section, BrokenSection, Entry } kind = Kind::Other;
@@ -32,9 +39,9 @@ struct LineMeaning {
 
 LineMeaning meaningOf(std::string_view line)
 {
-    const auto start = line.find_first_not_of(kBlanks);
-    if (start == std::string_view::npos || line[start] == ';' || line[start] == '#')
+    if (isBlankOrComment(line))
         return {};
+    const auto start = line.find_first_not_of(kBlanks);
     if (line[start] == '[') {
         const auto close = line.find(']', start);
         if (close == std::string_view::npos)
@@ -50,15 +57,18 @@ LineMeaning meaningOf(std::string_view line)
     return entry;
 }
 
-bool isBlankOrComment(std::string_view line)
-{
-    const auto start = line.find_first_not_of(kBlanks);
-    return start == std::string_view::npos || line[start] == ';' || line[start] == '#';
-}
+constexpr std::string_view kLineBreaksAndNul{"\r\n\0", 3};
 
 bool readsBack(std::string_view name)
 {
-    return !name.empty() && trimmed(name) == name && name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    return !name.empty() && trimmed(name) == name && name.find_first_of(kLineBreaksAndNul) == std::string_view::npos;
+}
+
+bool readsBack(std::string_view section, std::string_view key, std::string_view value)
+{
+    return readsBack(section) && section.find(']') == std::string_view::npos && readsBack(key)
+           && key.find('=') == std::string_view::npos && key.front() != '[' && !isBlankOrComment(key)
+           && value.find_first_of(kLineBreaksAndNul) == std::string_view::npos;
 }
 
 } // namespace
@@ -84,13 +94,13 @@ IniLineEditor::IniLineEditor(std::string_view text)
 
 bool IniLineEditor::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
-    if (m_holdsNul || !readsBack(section) || !readsBack(key) || section.find(']') != std::string_view::npos
-        || key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' || key.front() == '#'
-        || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+    if (m_holdsNul || !readsBack(section, key, value))
         return false;
 
-    std::optional<std::size_t> entryLine;     // the last one of the key: the one the reader keeps
-    std::optional<std::size_t> sectionEnd;    // the last line of the section's first occurrence that says something
+    // The key's last line is the one the reader keeps.
+    std::optional<std::size_t> entryLine;
+    // The last line of the section's first occurrence that is neither blank nor a comment.
+    std::optional<std::size_t> sectionEnd;
     bool inSection = false;
     bool inFirstOccurrence = false;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
@@ -142,5 +152,6 @@ void IniLineEditor::insertLine(std::size_t position, std::string content)
     // The line before a new one may have been the last, without an ending.
     if (position > 0 && m_lines[position - 1].ending.empty())
         m_lines[position - 1].ending = newline();
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(position), {std::move(content), std::string(newline())});
+    Line line{std::move(content), std::string(newline())};
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(position), std::move(line));
 }

@@ -129,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Directory Setting]\nVirtual Directory=/new\n\n[Extra]\nkept = yes\n; last words\n"},
         WriteCase{"CR LF", "[Server Setting]\r\nLocalPort=8080\r\n[Directory Setting]\r\nVirtual Directory=/old\r\n",
                   "[Server Setting]\r\nLocalPort=8080\r\n[Directory Setting]\r\nVirtual Directory=/new\r\n"},
-        WriteCase{"lone CR", "[Directory Setting]\rVirtual Directory=/old\r", "[Directory Setting]\rVirtual Directory=/new\r"},
+        WriteCase{"lone CR", "[Directory Setting]\rVirtual Directory=/old\r",
+                  "[Directory Setting]\rVirtual Directory=/new\r"},
         WriteCase{"spacing around \"=\" and after the value, names in other letter case",
                   "[directory setting]\n  VIRTUAL DIRECTORY \t=  /old  \t\n",
                   "[directory setting]\n  VIRTUAL DIRECTORY \t=  /new  \t\n"},
@@ -144,10 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xEF\xBB\xBF[Directory Setting]\r\nVirtual Directory=/new\r\n"},
         WriteCase{"a missing key: after the section's last entry, before its blank lines and the next comment",
                   "[Directory Setting]\nOther=1\n\n; the port\n[Server Setting]\nLocalPort=8080\n",
-                  "[Directory Setting]\nOther=1\nVirtual Directory=/new\n\n; the port\n[Server Setting]\nLocalPort=8080\n"},
+                  "[Directory Setting]\nOther=1\nVirtual Directory=/new\n\n; the port\n"
+                  "[Server Setting]\nLocalPort=8080\n"},
         WriteCase{"a missing key in a CR LF file",
                   "[Directory Setting]\r\nOther=1\r\n\r\n[Server Setting]\r\nLocalPort=8080\r\n",
-                  "[Directory Setting]\r\nOther=1\r\nVirtual Directory=/new\r\n\r\n[Server Setting]\r\nLocalPort=8080\r\n"},
+                  "[Directory Setting]\r\nOther=1\r\nVirtual Directory=/new\r\n\r\n"
+                  "[Server Setting]\r\nLocalPort=8080\r\n"},
         WriteCase{"a missing key after a line without \"=\"", "[Directory Setting]\nsomeflag\n",
                   "[Directory Setting]\nsomeflag\nVirtual Directory=/new\n"},
         WriteCase{"a missing key under a last line without its ending", "[Directory Setting]",
@@ -175,7 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Virtual Directory=/new\n"},
         WriteCase{"a key twice", "[Directory Setting]\nVirtual Directory=/first\nvirtual directory=/second\n",
                   "[Directory Setting]\nVirtual Directory=/first\nvirtual directory=/new\n"},
-        WriteCase{"a section twice, the key in neither", "[Directory Setting]\nA=1\n\n[Server Setting]\n[Directory Setting]\nB=2\n",
+        WriteCase{"a section twice, the key in neither",
+                  "[Directory Setting]\nA=1\n\n[Server Setting]\n[Directory Setting]\nB=2\n",
                   "[Directory Setting]\nA=1\nVirtual Directory=/new\n\n[Server Setting]\n[Directory Setting]\nB=2\n"}));
 
 TEST_F(IniFile, RefusesWhatWouldNotReadBackAndKeepsTheFile)
@@ -227,14 +231,15 @@ TEST_F(IniFile, ReportsAWriteInAReadOnlyFolderAndKeepsTheFile)
 {
     const std::string before = "[Directory Setting]\nVirtual Directory=/old\n";
     write(before);
-    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_write | std::filesystem::perms::group_write
-                                                    | std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
+    using std::filesystem::perms;
+    using std::filesystem::perm_options;
+    std::filesystem::permissions(folder.path(), perms::owner_write | perms::group_write | perms::others_write,
+                                 perm_options::remove);
 
     const std::optional<bool> written =
         withoutPrivileges([&] { return WriteIniValue("Directory Setting", "Virtual Directory", "/new", path); });
 
-    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(folder.path(), perms::owner_write, perm_options::add);
     ASSERT_TRUE(written.has_value()) << "could not give up root's rights";
     EXPECT_FALSE(*written);
     EXPECT_EQ(contents(), before);
