@@ -117,8 +117,6 @@ public:
                         && file.contents.find(kHiddenMarker) == std::string::npos,
                     "a game file holds a marker");
         }
-        // The type comes from the first dot anywhere in the mapped path.
-        typesKnown = dir.find('.') == std::string::npos;
     }
 
     const GameFile* find(std::string_view requestPath) const
@@ -142,7 +140,6 @@ public:
     TempDirectory root;
     std::string dir;
     std::vector<GameFile> files;
-    bool typesKnown = true;
 
 private:
     void add(std::string requestPath, std::string type, std::string contents)
@@ -224,7 +221,7 @@ void checkAnswer(const ParsedResponse& response, const Expected& expected, const
         require(response.status == kOk, "a game file was not served: " + expected.file->requestPath + where);
         require(response.body == expected.file->contents,
                 "another body than that of " + expected.file->requestPath + where);
-        require(!games().typesKnown || response.type == expected.file->type,
+        require(response.type == expected.file->type,
                 "wrong type for " + expected.file->requestPath + where);
         break;
     case Expected::Kind::NotFound:

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <utility>
 
 std::string GetFileExtension(std::string_view path)
 {
-    const auto dot = path.find('.');
-    return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+    // Mapped paths carry the platform's separator, request paths "/".
+    static constexpr char kSeparators[] = {'/', static_cast<char>(std::filesystem::path::preferred_separator), '\0'};
+    const auto separator = path.find_last_of(kSeparators);
+    const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
 }
 
 std::string GetMimeType(std::string_view path)

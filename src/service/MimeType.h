@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-// The text from the first "." anywhere in the path to its end, so a folder
-// name with a dot in it takes part: "/srv/My.Games/a.jad" gives ".Games/a.jad".
+// The extension of the file's own name: the text from the last "." of the
+// last path segment to its end ("snake.v1.2.jar" gives ".jar"), or "" when
+// that name has no dot. Folder names never take part, dots or not.
 [[nodiscard]] std::string GetFileExtension(std::string_view path);
 
 // The type a phone expects for the path: descriptors and archives by their

@@ -46,6 +46,57 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{at(2026, 12, 9, 0, 0, 5), "10.0.0.1", "x", "# 09-12-26 00:00:05 # -        10.0.0.1 - x\r\n"},
         EntryCase{at(2000, 1, 1, 23, 59, 59), "255.255.255.255", "", "# 01-01-00 23:59:59 # - 255.255.255.255 - \r\n"}));
 
+struct HostileCase {
+    std::string path;
+    std::string shown;
+};
+
+std::ostream& operator<<(std::ostream& out, const HostileCase& c)
+{
+    return out << testing::PrintToString(c.path);
+}
+
+class HostilePath : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostilePath, IsShownWithoutBendingTheLog)
+{
+    EXPECT_EQ(printableMessage(GetParam().path), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostilePath,
+    testing::Values(
+        // Readable names stay readable.
+        HostileCase{"/srv/games/a.jad?x=1&y=%20", "/srv/games/a.jad?x=1&y=%20"},
+        HostileCase{"/jeux/\xC3\xA9t\xC3\xA9/M\xC3\xBCller.jad", "/jeux/\xC3\xA9t\xC3\xA9/M\xC3\xBCller.jad"},
+        HostileCase{"/\xD0\xBA\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0.jar",
+                    "/\xD0\xBA\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0.jar"},
+        HostileCase{"/\xE6\xB8\xB8\xE6\x88\x8F/\xF0\x9F\x8E\xAE.jad", "/\xE6\xB8\xB8\xE6\x88\x8F/\xF0\x9F\x8E\xAE.jad"},
+        // C0 controls and DEL.
+        HostileCase{"/a\r\n# forged\t\x1B[2J\x7F", "/a%0D%0A# forged%09%1B[2J%7F"},
+        HostileCase{std::string("/a\0b", 4), "/a%00b"},
+        // C1 controls, NEL and the terminal's CSI among them; U+00A0 is the first past them.
+        HostileCase{"/\xC2\x80\xC2\x85\xC2\x9B\xC2\x9F\xC2\xA0", "/%C2%80%C2%85%C2%9B%C2%9F\xC2\xA0"},
+        // Line and paragraph separators.
+        HostileCase{"/a\xE2\x80\xA8" "b\xE2\x80\xA9" "c", "/a%E2%80%A8b%E2%80%A9c"},
+        // Embeddings and overrides, with their printable neighbours U+2027 and U+202F.
+        HostileCase{"/\xE2\x80\xA7\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD\xE2\x80\xAE\xE2\x80\xAF",
+                    "/\xE2\x80\xA7%E2%80%AA%E2%80%AB%E2%80%AC%E2%80%AD%E2%80%AE\xE2\x80\xAF"},
+        HostileCase{"/gnp.\xE2\x80\xAE" "daj.exe", "/gnp.%E2%80%AEdaj.exe"},
+        // Isolates and marks; the zero-width joiner that emoji need stays.
+        HostileCase{"/\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9", "/%E2%81%A6%E2%81%A7%E2%81%A8%E2%81%A9"},
+        HostileCase{"/\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C\xE2\x80\x8D", "/%E2%80%8E%E2%80%8F%D8%9C\xE2\x80\x8D"},
+        // Bytes that are not UTF-8: a stray continuation, bytes never used,
+        // overlong forms of "/", a surrogate, past U+10FFFF, Latin-1.
+        HostileCase{"/\x80\xFF\xFE\xC1\xBF\xF5", "/%80%FF%FE%C1%BF%F5"},
+        HostileCase{"/\xC0\xAF\xE0\x80\xAF\xF0\x80\x80\xAF", "/%C0%AF%E0%80%AF%F0%80%80%AF"},
+        HostileCase{"/\xED\xA0\x80\xED\xBF\xBF", "/%ED%A0%80%ED%BF%BF"},
+        HostileCase{"/\xF4\x90\x80\x80\xF4\x8F\xBF\xBF", "/%F4%90%80%80\xF4\x8F\xBF\xBF"},
+        HostileCase{"/caf\xE9.jad", "/caf%E9.jad"},
+        // Sequences cut short, at the end and before other characters.
+        HostileCase{"/a\xE2\x80", "/a%E2%80"},
+        HostileCase{"/\xF0\x9F\x8E/\xC3\xC3\xA9\xE2\x80\n", "/%F0%9F%8E/%C3\xC3\xA9%E2%80%0A"}));
+
 TEST(ActivityLog, StampsTheSlotsPeerAndShowsControlCharactersEscaped)
 {
     FakeSocketControl sockets;

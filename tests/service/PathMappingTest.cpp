@@ -25,32 +25,48 @@ std::ostream& operator<<(std::ostream& out, const MappingCase& c)
 
 class PathMapping : public testing::TestWithParam<MappingCase> {};
 
-TEST_P(PathMapping, AppendsThePathAndTypesItByTheFirstDot)
+TEST_P(PathMapping, AppendsThePathAndTypesItByTheFilesOwnName)
 {
     const std::string mapped = MapPath(GetParam().virtualDir, GetParam().requestPath);
     EXPECT_EQ(mapped, GetParam().mappedPath);
     EXPECT_EQ(GetMimeType(mapped), GetParam().mimeType) << mapped;
 }
 
+constexpr const char* kDescriptor = "text/vnd.sun.j2me.app-descriptor";
+constexpr const char* kArchive = "application/java-archive";
+constexpr const char* kHtml = "text/html";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, PathMapping,
-    testing::Values(MappingCase{"/srv/games", "/a.jad", "/srv/games/a.jad", "text/vnd.sun.j2me.app-descriptor"},
-                    MappingCase{"/srv/games", "/A.JAR", "/srv/games/A.JAR", "application/java-archive"},
-                    MappingCase{"/srv/games", "/index.HTML", "/srv/games/index.HTML", "text/html"},
-                    MappingCase{"/srv/games", "/a.htm", "/srv/games/a.htm", "text/html"},
-                    MappingCase{"/srv/games", "/a.png", "/srv/games/a.png", "text/html"},
-                    MappingCase{"/srv/games", "/readme", "/srv/games/readme", "text/html"},
-                    MappingCase{"/srv/games", "/a.b.jar", "/srv/games/a.b.jar", "text/html"},
-                    MappingCase{"/srv/My.Games", "/a.jad", "/srv/My.Games/a.jad", "text/html"},
-                    MappingCase{"/srv/games", "/games/x.jad", "/srv/games/games/x.jad",
-                                "text/vnd.sun.j2me.app-descriptor"},
-                    MappingCase{"", "/a.jad", "/a.jad", "text/vnd.sun.j2me.app-descriptor"},
-                    MappingCase{"/", "/a.jad", "//a.jad", "text/vnd.sun.j2me.app-descriptor"},
-                    MappingCase{"/srv/games", "/a.jad?x=1", "/srv/games/a.jad?x=1", "text/html"},
-                    MappingCase{"/srv/games", "/My%20Game.jad", "/srv/games/My%20Game.jad",
-                                "text/vnd.sun.j2me.app-descriptor"},
-                    MappingCase{"/srv/games", "/", "/srv/games/", "text/html"},
-                    MappingCase{"/srv/games", "relative.jad", "relative.jad", "text/vnd.sun.j2me.app-descriptor"}));
+    testing::Values(MappingCase{"/srv/games", "/a.jad", "/srv/games/a.jad", kDescriptor},
+                    MappingCase{"/srv/games", "/A.JAR", "/srv/games/A.JAR", kArchive},
+                    MappingCase{"/srv/games", "/HELLO.JAD", "/srv/games/HELLO.JAD", kDescriptor},
+                    MappingCase{"/srv/games", "/index.HTML", "/srv/games/index.HTML", kHtml},
+                    MappingCase{"/srv/games", "/a.htm", "/srv/games/a.htm", kHtml},
+                    MappingCase{"/srv/games", "/a.png", "/srv/games/a.png", kHtml},
+                    MappingCase{"/srv/games", "/readme", "/srv/games/readme", kHtml},
+                    MappingCase{"/srv/games", "/a.", "/srv/games/a.", kHtml},
+                    // Versioned names: only the last dot counts.
+                    MappingCase{"/srv/games", "/snake.v1.2.jar", "/srv/games/snake.v1.2.jar", kArchive},
+                    MappingCase{"/srv/games", "/a.b.jad", "/srv/games/a.b.jad", kDescriptor},
+                    MappingCase{"/srv/games", "/a.jad.html", "/srv/games/a.jad.html", kHtml},
+                    MappingCase{"/srv/games", "/a.jar.bak", "/srv/games/a.jar.bak", kHtml},
+                    // Dots in the folders above the file never take part.
+                    MappingCase{"/srv/My.Games", "/a.jad", "/srv/My.Games/a.jad", kDescriptor},
+                    MappingCase{"/home/ann.smith/games", "/snake.v1.2.jar", "/home/ann.smith/games/snake.v1.2.jar",
+                                kArchive},
+                    MappingCase{"/root/.local/share/games", "/a.jad", "/root/.local/share/games/a.jad", kDescriptor},
+                    MappingCase{"/srv/games.v2", "/readme", "/srv/games.v2/readme", kHtml},
+                    MappingCase{"/srv/games", "/v1.0/readme", "/srv/games/v1.0/readme", kHtml},
+                    MappingCase{"/srv/games", "/v1.0/a.jar", "/srv/games/v1.0/a.jar", kArchive},
+                    MappingCase{"/srv/games", "/games/x.jad", "/srv/games/games/x.jad", kDescriptor},
+                    MappingCase{"", "/a.jad", "/a.jad", kDescriptor},
+                    MappingCase{"/", "/a.jad", "//a.jad", kDescriptor},
+                    MappingCase{"/srv/games", "/a.jad?x=1", "/srv/games/a.jad?x=1", kHtml},
+                    MappingCase{"/srv/games", "/My%20Game.jad", "/srv/games/My%20Game.jad", kDescriptor},
+                    MappingCase{"/srv/games", "/", "/srv/games/", kHtml},
+                    MappingCase{"/srv/games.v2", "/", "/srv/games.v2/", kHtml},
+                    MappingCase{"/srv/games", "relative.jad", "relative.jad", kDescriptor}));
 
 TEST(ErrorPage, WrapsTheMessageOnOneLine)
 {

@@ -4,8 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +30,34 @@ protected:
         std::ostringstream text;
         text << std::ifstream(path, std::ios::binary).rdbuf();
         return text.str();
+    }
+
+    static std::vector<std::string> fileNames(const std::filesystem::path& directory)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Root passes every permission check, so it runs the step as the user
+    // "nobody" in a child process. Empty when the rights could not be given up.
+    static std::optional<bool> withoutPrivileges(const std::function<bool()>& step)
+    {
+        if (::geteuid() != 0)
+            return step();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            constexpr id_t kNobody = 65534;
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(2);
+            ::_exit(step() ? 0 : 1);
+        }
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2)
+            return std::nullopt;
+        return WEXITSTATUS(status) == 0;
     }
 
     TempDirectory folder;
@@ -60,27 +96,154 @@ TEST_F(IniFile, WritingCreatesTheFileSectionAndKey)
     EXPECT_EQ(contents().find("[Directory Setting]"), 0u);
 }
 
-TEST_F(IniFile, WritingKeepsTheRestOfTheFileItsCommentsAndOrder)
-{
-    write("; port for phones\n[Server Setting]\nLocalPort=8080\n\n; where the games are\n[Directory Setting]\n"
-          "Virtual Directory=/old\n[Extra]\nkept=yes\n; last words\n");
-    ASSERT_TRUE(WriteIniValue("directory setting", "virtual directory", "/new", path));
+struct WriteCase {
+    const char* what;
+    std::string before;
+    std::string after;
+};
 
-    const std::string text = contents();
+std::ostream& operator<<(std::ostream& out, const WriteCase& c)
+{
+    return out << c.what;
+}
+
+class IniWrite : public IniFile, public testing::WithParamInterface<WriteCase> {};
+
+// Every case writes "/new" to the game directory's key, and the reader then
+// finds it there: the writer changed the line that the reader reads.
+TEST_P(IniWrite, ChangesOnlyWhatItMust)
+{
+    write(GetParam().before);
+    ASSERT_TRUE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
+    EXPECT_EQ(contents(), GetParam().after);
     EXPECT_EQ(ReadIniValue("Directory Setting", "Virtual Directory", path), "/new");
-    EXPECT_EQ(ReadIniValue("Server Setting", "LocalPort", path), "8080");
-    EXPECT_EQ(ReadIniValue("Extra", "kept", path), "yes");
-    EXPECT_EQ(text.find("/old"), std::string::npos);
-    const auto portComment = text.find("; port for phones");
-    const auto server = text.find("[Server Setting]");
-    const auto directoryComment = text.find("; where the games are");
-    const auto directory = text.find("[Directory Setting]");
-    const auto lastWords = text.find("; last words");
-    EXPECT_LT(portComment, server);
-    EXPECT_LT(server, directoryComment);
-    EXPECT_LT(directoryComment, directory);
-    EXPECT_NE(lastWords, std::string::npos);
-    EXPECT_LT(directory, lastWords);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniWrite,
+    testing::Values(
+        WriteCase{"a line without \"=\", comments in the middle and at the end, blank lines",
+                  "; port for phones\n[Server Setting]\nLocalPort=8080\nsomeflag\n\n; where the games are\n"
+                  "[Directory Setting]\nVirtual Directory=/old\n\n[Extra]\nkept = yes\n; last words\n",
+                  "; port for phones\n[Server Setting]\nLocalPort=8080\nsomeflag\n\n; where the games are\n"
+                  "[Directory Setting]\nVirtual Directory=/new\n\n[Extra]\nkept = yes\n; last words\n"},
+        WriteCase{"CR LF", "[Server Setting]\r\nLocalPort=8080\r\n[Directory Setting]\r\nVirtual Directory=/old\r\n",
+                  "[Server Setting]\r\nLocalPort=8080\r\n[Directory Setting]\r\nVirtual Directory=/new\r\n"},
+        WriteCase{"lone CR", "[Directory Setting]\rVirtual Directory=/old\r",
+                  "[Directory Setting]\rVirtual Directory=/new\r"},
+        WriteCase{"spacing around \"=\" and after the value, names in other letter case",
+                  "[directory setting]\n  VIRTUAL DIRECTORY \t=  /old  \t\n",
+                  "[directory setting]\n  VIRTUAL DIRECTORY \t=  /new  \t\n"},
+        WriteCase{"an empty value", "[Directory Setting]\nVirtual Directory = \n",
+                  "[Directory Setting]\nVirtual Directory = /new\n"},
+        WriteCase{"a value holding \"=\" and \";\"", "[Directory Setting]\nVirtual Directory=/a=b ; c\n",
+                  "[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a section line with blanks and a comment",
+                  "[ Directory Setting ] ; games\nVirtual Directory=/old\n",
+                  "[ Directory Setting ] ; games\nVirtual Directory=/new\n"},
+        WriteCase{"a byte order mark", "\xEF\xBB\xBF[Directory Setting]\r\nVirtual Directory=/old\r\n",
+                  "\xEF\xBB\xBF[Directory Setting]\r\nVirtual Directory=/new\r\n"},
+        WriteCase{"a missing key: after the section's last entry, before its blank lines and the next comment",
+                  "[Directory Setting]\nOther=1\n\n; the port\n[Server Setting]\nLocalPort=8080\n",
+                  "[Directory Setting]\nOther=1\nVirtual Directory=/new\n\n; the port\n"
+                  "[Server Setting]\nLocalPort=8080\n"},
+        WriteCase{"a missing key in a CR LF file",
+                  "[Directory Setting]\r\nOther=1\r\n\r\n[Server Setting]\r\nLocalPort=8080\r\n",
+                  "[Directory Setting]\r\nOther=1\r\nVirtual Directory=/new\r\n\r\n"
+                  "[Server Setting]\r\nLocalPort=8080\r\n"},
+        WriteCase{"a missing key after a line without \"=\"", "[Directory Setting]\nsomeflag\n",
+                  "[Directory Setting]\nsomeflag\nVirtual Directory=/new\n"},
+        WriteCase{"a missing key under a last line without its ending", "[Directory Setting]",
+                  "[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a commented-out key is no key", "[Directory Setting]\n; Virtual Directory=/old\n",
+                  "[Directory Setting]\nVirtual Directory=/new\n; Virtual Directory=/old\n"},
+        WriteCase{"the key in another section", "[Server Setting]\nVirtual Directory=/elsewhere\n[Directory Setting]\n",
+                  "[Server Setting]\nVirtual Directory=/elsewhere\n[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a missing section", "[Server Setting]\nLocalPort=8080\n",
+                  "[Server Setting]\nLocalPort=8080\n\n[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a missing section after a blank line", "[Server Setting]\nLocalPort=8080\n\n",
+                  "[Server Setting]\nLocalPort=8080\n\n[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a missing section in a CR LF file without a last line ending", "[Server Setting]\r\nLocalPort=8080",
+                  "[Server Setting]\r\nLocalPort=8080\r\n\r\n[Directory Setting]\r\nVirtual Directory=/new\r\n"},
+        WriteCase{"an empty file", "", "[Directory Setting]\nVirtual Directory=/new\n"},
+        WriteCase{"a section line without \"]\" hides the entries after it",
+                  "[Directory Setting\nVirtual Directory=/hidden\n",
+                  "[Directory Setting\nVirtual Directory=/hidden\n\n[Directory Setting]\nVirtual Directory=/new\n"},
+        // The reader merges a section that comes twice and keeps the later
+        // of two entries for one key.
+        WriteCase{"a section twice, the key in both",
+                  "[Directory Setting]\nVirtual Directory=/first\n[Server Setting]\n[DIRECTORY SETTING]\n"
+                  "Virtual Directory=/second\n",
+                  "[Directory Setting]\nVirtual Directory=/first\n[Server Setting]\n[DIRECTORY SETTING]\n"
+                  "Virtual Directory=/new\n"},
+        WriteCase{"a key twice", "[Directory Setting]\nVirtual Directory=/first\nvirtual directory=/second\n",
+                  "[Directory Setting]\nVirtual Directory=/first\nvirtual directory=/new\n"},
+        WriteCase{"a section twice, the key in neither",
+                  "[Directory Setting]\nA=1\n\n[Server Setting]\n[Directory Setting]\nB=2\n",
+                  "[Directory Setting]\nA=1\nVirtual Directory=/new\n\n[Server Setting]\n[Directory Setting]\nB=2\n"}));
+
+TEST_F(IniFile, RefusesWhatWouldNotReadBackAndKeepsTheFile)
+{
+    const std::string before = "[Directory Setting]\nVirtual Directory=/old\n";
+    for (const std::string& value : {std::string("/a\nb"), std::string("/a\rb"), std::string("/a\r\n[Evil]\r\nx=1"),
+                                     std::string("/a\0b", 4)}) {
+        write(before);
+        EXPECT_FALSE(WriteIniValue("Directory Setting", "Virtual Directory", value, path))
+            << testing::PrintToString(value);
+        EXPECT_EQ(contents(), before);
+    }
+    // Everything after a NUL is hidden from the reader.
+    const std::string withNul = std::string("[Server Setting]\nLocalPort=8080\n\0\n", 33);
+    write(withNul);
+    EXPECT_FALSE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
+    EXPECT_EQ(contents(), withNul);
+}
+
+TEST_F(IniFile, WritesThroughALinkAndKeepsTheLink)
+{
+    std::filesystem::create_directories(folder.path() / "conf");
+    const auto target = folder.path() / "conf" / "real.ini";
+    std::ofstream(target, std::ios::binary) << "[Directory Setting]\nVirtual Directory=/old\n";
+    std::filesystem::create_symlink("conf/real.ini", path);
+
+    ASSERT_TRUE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
+
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(std::filesystem::read_symlink(path), "conf/real.ini");
+    EXPECT_EQ(contents(), "[Directory Setting]\nVirtual Directory=/new\n");
+    EXPECT_EQ(std::vector<std::string>{"real.ini"}, fileNames(folder.path() / "conf"));
+}
+
+TEST_F(IniFile, KeepsTheFilesModeAndLeavesNothingBeside)
+{
+    using std::filesystem::perms;
+    write("[Directory Setting]\nVirtual Directory=/old\n");
+    const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
+    std::filesystem::permissions(path, mode);
+
+    ASSERT_TRUE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
+
+    EXPECT_EQ(std::filesystem::status(path).permissions(), mode);
+    EXPECT_EQ(std::vector<std::string>{"Tarnwick.ini"}, fileNames(folder.path()));
+}
+
+TEST_F(IniFile, ReportsAWriteInAReadOnlyFolderAndKeepsTheFile)
+{
+    const std::string before = "[Directory Setting]\nVirtual Directory=/old\n";
+    write(before);
+    using std::filesystem::perms;
+    using std::filesystem::perm_options;
+    std::filesystem::permissions(folder.path(), perms::owner_write | perms::group_write | perms::others_write,
+                                 perm_options::remove);
+
+    const std::optional<bool> written =
+        withoutPrivileges([&] { return WriteIniValue("Directory Setting", "Virtual Directory", "/new", path); });
+
+    std::filesystem::permissions(folder.path(), perms::owner_write, perm_options::add);
+    ASSERT_TRUE(written.has_value()) << "could not give up root's rights";
+    EXPECT_FALSE(*written);
+    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(std::vector<std::string>{"Tarnwick.ini"}, fileNames(folder.path()));
 }
 
 TEST_F(IniFile, ReportsAWriteThatCannotBeDone)
