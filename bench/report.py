@@ -231,8 +231,9 @@ below). Where the server's time goes: `docs/profile.md` (`bench/run --profile`).
 - **Placement.** The server runs pinned to core 0 (`taskset -c 0`), the load
   generator to core 1, both at nice -10 when run as root so that other work
   on the machine disturbs less (it still shows in the load average above).
-  Each server is started afresh for every figure of every run and stopped
-  after it.
+  Each server is started afresh for every figure of every run, answers one
+  .jad request before anything is measured (so that what it sets up on first
+  use is not counted) and is stopped after the figure.
 - **Files.** A 300-byte `.jad` descriptor, a 1 MiB `.jar` of random bytes
   and a sparse `.jar` of {env.get('BIG_MIB')} MiB (made with `truncate`) in a temporary
   folder that all three serve.
@@ -264,7 +265,7 @@ below). Where the server's time goes: `docs/profile.md` (`bench/run --profile`).
     `GET /game.jad HTTP/1.0`, read Content-Length bytes, close, and start
     again; latency is from the connect to the last byte. Source addresses
     rotate over 127.0.0.1-8 so that the run never runs short of ports.
-- **Memory.** *Idle*: the RSS a moment after start. *Burst*: on a fresh
+- **Memory.** *Idle*: the RSS a moment after start and that first request. *Burst*: on a fresh
   server the peak-RSS mark is reset to the idle RSS
   (`echo 5 > /proc/PID/clear_refs`), 256 connections ask for the 1 MiB .jar at
   once and read it whole, and VmHWM is read: 256 MiB are in flight.
