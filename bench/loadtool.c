@@ -2,22 +2,29 @@
  * loopback only; every mode ends by itself after a bounded count or time.
  *
  *   loadtool ka    PORT PATH CLIENTS SECONDS
- *       Keep-alive: each client sends a GET, reads its response (framed by
- *       Content-Length), and sends the next on the same connection. wrk
- *       cannot do this with an HTTP/1.0 server: it reconnects after every
- *       response that does not announce keep-alive.
+ *       Keep-alive: each client sends a GET with "Connection: keep-alive",
+ *       reads its response (framed by Content-Length), and sends the next
+ *       on the same connection. wrk cannot do this with an HTTP/1.0 server:
+ *       it reconnects after every response that does not announce
+ *       keep-alive. A server that closes a connection anyway shows as an
+ *       error (and the client reconnects).
  *   loadtool cpr   PORT PATH CLIENTS SECONDS
  *       A connection per request: each client connects, sends one GET,
  *       reads the head and exactly Content-Length body bytes, closes, and
  *       starts again. The client closes (Tarnwick keeps connections open).
- *       Prints: requests, seconds, req/s, p50/p99 latency (connect to last
- *       byte) in microseconds, errors.
+ *       Prints: requests, seconds, req/s, p50/p99/max latency (connect to
+ *       last byte) in microseconds, errors.
  *   loadtool idle  PORT PATH COUNT SECONDS
  *       Opens COUNT connections, gets one response on each, prints "ready"
  *       and keeps them open, idle, for at most SECONDS (or until killed).
  *   loadtool burst PORT PATH COUNT SECONDS
  *       COUNT connections ask for PATH at once; each reads its whole
  *       response. Ends when all are read or after SECONDS.
+ *   loadtool beside PORT PATH CLIENTS SECONDS BIGPATH
+ *       One more connection downloads BIGPATH once while CLIENTS keep-alive
+ *       clients ask for PATH as in ka. Ends when the download is read whole
+ *       or after SECONDS; the latencies are those of the small requests.
+ *       Also prints big_bytes, big_seconds and big_done (1 when whole).
  */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
@@ -43,6 +50,7 @@ enum { CONNECTING, READING_HEAD, READING_BODY, DONE };
 struct conn {
     int fd;
     int state;
+    int big; /* the one download of the beside mode */
     char head[4096];
     size_t headLen;
     long long bodyLeft;
@@ -53,9 +61,11 @@ static int g_port;
 static const char* g_path;
 static char g_request[1024];
 static size_t g_requestLen;
+static char g_bigRequest[1024];
+static size_t g_bigRequestLen;
 static int g_keepAlive;
 static int g_epoll;
-static long long g_errors, g_requests, g_bytes;
+static long long g_errors, g_requests, g_bytes, g_bigBytes;
 static double* g_latencies;
 static size_t g_latCount, g_latCap;
 static unsigned g_sourceTurn;
@@ -145,7 +155,9 @@ static int advance(struct conn* c, uint32_t events)
             return -1;
         if (!(events & (EPOLLOUT | EPOLLIN)))
             return 0;
-        if (send(c->fd, g_request, g_requestLen, MSG_NOSIGNAL) != (ssize_t)g_requestLen)
+        const char* request = c->big ? g_bigRequest : g_request;
+        size_t requestLen = c->big ? g_bigRequestLen : g_requestLen;
+        if (send(c->fd, request, requestLen, MSG_NOSIGNAL) != (ssize_t)requestLen)
             return -1;
         struct epoll_event ev = {.events = EPOLLIN, .data.ptr = c};
         epoll_ctl(g_epoll, EPOLL_CTL_MOD, c->fd, &ev);
@@ -172,7 +184,7 @@ static int advance(struct conn* c, uint32_t events)
             if (length < 0)
                 return -1;
             c->bodyLeft = length - (long long)(c->headLen - headSize);
-            g_bytes += (long long)c->headLen;
+            *(c->big ? &g_bigBytes : &g_bytes) += (long long)c->headLen;
             c->state = READING_BODY;
         } else if (c->state == READING_BODY) {
             if (c->bodyLeft <= 0) {
@@ -186,7 +198,11 @@ static int advance(struct conn* c, uint32_t events)
             if (n < 0)
                 return errno == EAGAIN ? 0 : -1;
             c->bodyLeft -= n;
-            g_bytes += n;
+            *(c->big ? &g_bigBytes : &g_bytes) += n;
+            /* One read per turn for the big download, so that draining it
+             * never delays the small requests' answers on this side. */
+            if (c->big && c->bodyLeft > 0)
+                return 0;
         } else {
             return 1;
         }
@@ -207,10 +223,20 @@ static double percentile(double p)
     return g_latencies[i];
 }
 
+static int formatRequest(char* out, size_t size, const char* path, int keepAlive)
+{
+    /* Keep-alive is asked for in so many words: a peer that keeps an HTTP/1.1
+     * connection open by default still states it in its answer, and one that
+     * would close says so instead of leaving it to the version. */
+    return snprintf(out, size, "GET %s HTTP/1.%d\r\nHost: 127.0.0.1\r\n%s\r\n", path, keepAlive ? 1 : 0,
+                    keepAlive ? "Connection: keep-alive\r\n" : "");
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        fprintf(stderr, "usage: loadtool ka|cpr|idle|burst PORT PATH COUNT SECONDS\n");
+    if (argc != 6 && !(argc == 7 && strcmp(argv[1], "beside") == 0)) {
+        fprintf(stderr, "usage: loadtool ka|cpr|idle|burst PORT PATH COUNT SECONDS\n"
+                        "       loadtool beside PORT PATH CLIENTS SECONDS BIGPATH\n");
         return 2;
     }
     const char* mode = argv[1];
@@ -223,32 +249,39 @@ int main(int argc, char** argv)
         return 2;
     }
     int keepOpen = strcmp(mode, "idle") == 0;
-    g_keepAlive = strcmp(mode, "ka") == 0;
+    int beside = strcmp(mode, "beside") == 0;
+    g_keepAlive = strcmp(mode, "ka") == 0 || beside;
     int repeat = strcmp(mode, "cpr") == 0 || g_keepAlive;
     if (!keepOpen && !repeat && strcmp(mode, "burst") != 0) {
         fprintf(stderr, "loadtool: unknown mode %s\n", mode);
         return 2;
     }
-    /* HTTP/1.1 where the connection is to stay open (every server here keeps
-     * it), HTTP/1.0 where the client closes anyway. */
-    g_requestLen = (size_t)snprintf(g_request, sizeof g_request, "GET %s HTTP/1.%d\r\nHost: 127.0.0.1\r\n\r\n",
-                                    g_path, (g_keepAlive || keepOpen) ? 1 : 0);
+    /* Keep-alive where the connection is to stay open, HTTP/1.0 where the
+     * client closes anyway. */
+    g_requestLen = (size_t)formatRequest(g_request, sizeof g_request, g_path, g_keepAlive || keepOpen);
+    if (beside)
+        g_bigRequestLen = (size_t)formatRequest(g_bigRequest, sizeof g_bigRequest, argv[6], 1);
     g_epoll = epoll_create1(EPOLL_CLOEXEC);
 
-    struct conn* conns = calloc((size_t)count, sizeof *conns);
-    int finished = 0;
+    const int total = count + beside;
+    struct conn* conns = calloc((size_t)total, sizeof *conns);
+    struct conn* big = beside ? &conns[count] : NULL;
+    int finished = 0, bigDone = 0;
+    double bigSeconds = 0;
     const double start = now();
     const double deadline = start + seconds;
-    for (int i = 0; i < count; ++i)
-        if (openConnection(&conns[i], repeat) < 0) {
+    for (int i = 0; i < total; ++i) {
+        conns[i].big = &conns[i] == big;
+        if (openConnection(&conns[i], repeat && !conns[i].big) < 0) {
             ++g_errors;
             conns[i].state = DONE;
             ++finished;
         }
+    }
 
     struct epoll_event events[512];
     int announced = 0;
-    while (now() < deadline) {
+    while (now() < deadline && !(big && big->state == DONE)) {
         if (!repeat && finished == count) {
             if (!keepOpen)
                 break;
@@ -266,6 +299,16 @@ int main(int argc, char** argv)
             int r = advance(c, events[k].events);
             if (r == 0)
                 continue;
+            if (c->big) {
+                if (r > 0) {
+                    bigDone = 1;
+                    bigSeconds = now() - c->started;
+                } else {
+                    ++g_errors;
+                }
+                c->state = DONE;
+                continue;
+            }
             if (r > 0) {
                 ++g_requests;
                 recordLatency(now() - c->started);
@@ -294,10 +337,14 @@ int main(int argc, char** argv)
     }
     const double elapsed = now() - start;
     qsort(g_latencies, g_latCount, sizeof *g_latencies, cmpDouble);
-    printf("requests %lld seconds %.3f rps %.1f p50_us %.0f p99_us %.0f errors %lld bytes %lld unfinished %d\n",
-           g_requests, elapsed, (double)g_requests / elapsed, percentile(50) * 1e6, percentile(99) * 1e6, g_errors,
-           g_bytes, repeat ? 0 : count - finished);
-    for (int i = 0; i < count; ++i)
+    printf("requests %lld seconds %.3f rps %.1f p50_us %.0f p99_us %.0f max_us %.0f errors %lld bytes %lld "
+           "unfinished %d",
+           g_requests, elapsed, (double)g_requests / elapsed, percentile(50) * 1e6, percentile(99) * 1e6,
+           g_latCount ? g_latencies[g_latCount - 1] * 1e6 : 0.0, g_errors, g_bytes, repeat ? 0 : count - finished);
+    if (beside)
+        printf(" big_bytes %lld big_seconds %.3f big_done %d", g_bigBytes, bigDone ? bigSeconds : elapsed, bigDone);
+    printf("\n");
+    for (int i = 0; i < total; ++i)
         closeConnection(&conns[i]);
     return 0;
 }

@@ -4,17 +4,20 @@
 A private copy of the real program serves a temporary games folder on a free
 loopback port. A well-behaved client fetches the descriptor and the archive
 the whole time and checks every byte, while timed phases attack the server:
-thousands of silent connections, slow headers and slow reads, malformed and
-oversized requests, path traversal, resets in mid-transfer and long
-pipelines. At the end a table says whether the well-behaved client was ever
-failed, whether the server survived, how much memory it peaked at and
-whether its descriptors came back to where they started.
+ten thousand silent connections, slow headers and slow reads, malformed and
+oversized requests, path traversal, resets in mid-transfer, long pipelines,
+and (on a second copy with few descriptors and short idle limits) silent
+connections that take every descriptor it has. At the end a table says
+whether the well-behaved client was ever failed, whether the server
+survived, how much memory it peaked at and whether its descriptors came back
+to where they started.
 
 Python 3 standard library only; slowhttptest is used when it is on PATH.
 Every connection goes to 127.0.0.1, and every loop stops by count and time.
 """
 
 import argparse
+import errno
 import os
 import random
 import resource
@@ -34,6 +37,9 @@ REQUEST_TIMEOUT = 10.0
 # A connection the server closes itself may linger up to 30 s while it
 # waits for the peer; a few seconds on top cover the event loop's pace.
 FD_RETURN_LIMIT = 35.0
+# While the well-behaved client runs it holds a kept connection and a fresh
+# one, and the server may hold the file it is sending to one of them.
+GOOD_CLIENT_FDS = 3
 
 JAD_MIME = "text/vnd.sun.j2me.app-descriptor"
 JAR_MIME = "application/java-archive"
@@ -50,10 +56,13 @@ def log(message):
 
 class Server:
     """The program copied into a folder of its own, with its settings file,
-    a games folder and a secret beside (not inside) that folder."""
+    a games folder and a secret beside (not inside) that folder. Extra lines
+    for the settings' [Server Setting] section and a descriptor limit (soft
+    and hard, set by the launcher) are optional."""
 
-    def __init__(self, binary, root):
+    def __init__(self, binary, root, server_settings="", fd_limit=None):
         self.root = root
+        self.fd_limit = fd_limit
         self.games = os.path.join(root, "games")
         os.makedirs(self.games)
         self.files = {}
@@ -78,7 +87,8 @@ class Server:
         shutil.copy2(binary, self.binary)
         self.port = free_port()
         with open(os.path.join(root, "Tarnwick.ini"), "w") as ini:
-            ini.write(f"[Server Setting]\nLocalPort={self.port}\n\n[Directory Setting]\nVirtual Directory={self.games}\n")
+            ini.write(f"[Server Setting]\nLocalPort={self.port}\n{server_settings}\n"
+                      f"[Directory Setting]\nVirtual Directory={self.games}\n")
 
         self.stdout_lines = 0
         self.stdout_tail = []
@@ -97,7 +107,12 @@ class Server:
         env["QT_QPA_PLATFORM"] = "offscreen"
         env.setdefault("XDG_RUNTIME_DIR", self.root)
         self.stderr_file = open(os.path.join(self.root, "stderr.txt"), "wb")
-        self.process = subprocess.Popen([self.binary], cwd=self.root, env=env, stdin=subprocess.DEVNULL,
+        command = [self.binary]
+        if self.fd_limit:
+            # In place before the program starts, so that it sizes whatever it
+            # reserves by the limit it will live with.
+            command = ["prlimit", f"--nofile={self.fd_limit}:{self.fd_limit}", "--", self.binary]
+        self.process = subprocess.Popen(command, cwd=self.root, env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=self.stderr_file)
         threading.Thread(target=self._drain, daemon=True).start()
         deadline = time.monotonic() + 15
@@ -194,6 +209,10 @@ class Missing(Exception):
     """No answer in time, or the connection went away."""
 
 
+class Closed(Missing):
+    """The connection went away: closed or reset by the server."""
+
+
 class Connection:
     def __init__(self, port, timeout=REQUEST_TIMEOUT):
         try:
@@ -206,8 +225,10 @@ class Connection:
     def send(self, data):
         try:
             self.sock.sendall(data)
+        except socket.timeout as error:
+            raise Missing("send timed out") from error
         except OSError as error:
-            raise Missing(f"send: {error}") from error
+            raise Closed(f"send: {error}") from error
 
     def _fill(self, deadline):
         remaining = deadline - time.monotonic()
@@ -219,9 +240,9 @@ class Connection:
         except socket.timeout as error:
             raise Missing("timed out") from error
         except OSError as error:
-            raise Missing(f"recv: {error}") from error
+            raise Closed(f"recv: {error}") from error
         if not chunk:
-            raise Missing("closed by the server")
+            raise Closed("closed by the server")
         self.received += len(chunk)
         self.buffer += chunk
 
@@ -358,12 +379,23 @@ def get(path):
 # ---------------------------------------------------------------- the well-behaved client
 
 
+class Reclaimed(Exception):
+    """The server closed a kept connection before any byte of the answer."""
+
+
 class GoodClient(threading.Thread):
     """Fetches the descriptor and the archive all the time, on fresh
-    connections and on one kept open, and checks every byte."""
+    connections and on one kept open, and checks every byte.
 
-    def __init__(self, server, checker):
+    With retry_reclaimed, a kept connection that the server closes before any
+    byte of an answer came (it closed the connection as idle just as the
+    request went out) is retried once on a fresh connection, as a browser
+    does with a reused connection; the retry must then be answered."""
+
+    def __init__(self, server, checker, retry_reclaimed=False):
         super().__init__(daemon=True)
+        self.retry_reclaimed = retry_reclaimed
+        self.reclaimed = 0
         self.port = server.port
         self.checker = checker
         self.stop_event = threading.Event()
@@ -383,13 +415,19 @@ class GoodClient(threading.Thread):
         if len(self.problems) < 20:
             self.problems.append(f"{time.strftime('%H:%M:%S')} {kind}: {message}")
 
-    def _exchange(self, connection, paths):
+    def _exchange(self, connection, paths, kept=False):
         started = time.monotonic()
         deadline = started + REQUEST_TIMEOUT
-        connection.send(b"".join(get(path) for path in paths))
-        for path in paths:
-            self.requests += 1
-            self.checker.expect(connection.read_response(deadline), path)
+        before = connection.received
+        try:
+            connection.send(b"".join(get(path) for path in paths))
+            for path in paths:
+                self.requests += 1
+                self.checker.expect(connection.read_response(deadline), path)
+        except Closed as problem:
+            if kept and self.retry_reclaimed and connection.received == before:
+                raise Reclaimed(str(problem)) from problem
+            raise
         took = time.monotonic() - started
         if took > self.slowest:
             self.slowest, self.slowest_phase = took, self.phase
@@ -414,7 +452,13 @@ class GoodClient(threading.Thread):
                             kept.close()
                         kept, kept_uses = Connection(self.port), 0
                     kept_uses += 1
-                    self._exchange(kept, paths)
+                    try:
+                        self._exchange(kept, paths, kept=True)
+                    except Reclaimed:
+                        self.reclaimed += 1
+                        kept.close()
+                        kept, kept_uses = Connection(self.port), 1
+                        self._exchange(kept, paths)
             except (Failure, Missing) as problem:
                 self._note("wrong" if isinstance(problem, Failure) else "missing", f"{how} {paths}: {problem}")
                 if connection:
@@ -477,8 +521,20 @@ def open_silent(port, count, limit_seconds):
     return sockets, failed, time.monotonic() - started
 
 
-def phase_silent_connections(server, results, count, hold):
-    """Many connections that never send a byte; half are reset at the end."""
+def wait_for_fds(server, ceiling, limit):
+    """Seconds until the server holds at most `ceiling` descriptors, or None."""
+    started = time.monotonic()
+    while server.alive() and time.monotonic() - started < limit:
+        count = server.fd_count()
+        if count is not None and count <= ceiling:
+            return time.monotonic() - started
+        time.sleep(0.25)
+    return None
+
+
+def phase_silent_connections(server, results, count, hold, baseline_fds):
+    """Many connections that never send a byte; half are reset at the end.
+    Then the server's descriptors must come back to the baseline."""
     sockets, refused, took = open_silent(server.port, count, 60)
     log(f"  {len(sockets)} silent connections open in {took:.1f} s ({refused} failed); holding {hold:.0f} s")
     time.sleep(min(1.0, hold))
@@ -501,8 +557,112 @@ def phase_silent_connections(server, results, count, hold):
         sock.close()
     if answered:
         results.problem("silent", f"{answered} silent connections got bytes or were closed")
+    back = wait_for_fds(server, baseline_fds + GOOD_CLIENT_FDS, FD_RETURN_LIMIT)
+    if back is None:
+        results.problem("silent", f"descriptors not back to {baseline_fds} (+{GOOD_CLIENT_FDS} of the well-behaved "
+                                  f"client) within {FD_RETURN_LIMIT:.0f} s: {server.fd_count()}")
     results.add("silent connections", f"{len(sockets)} held {hold:.0f} s, half closed by reset",
-                answered + refused, f"all open after {took:.1f} s; the server held {held} descriptors" + (f"; {refused} could not connect" if refused else ""))
+                answered + refused + (back is None),
+                f"all open after {took:.1f} s; the server held {held} descriptors"
+                + (f", back to the baseline {back:.1f} s after they left" if back is not None else ", not back")
+                + (f"; {refused} could not connect" if refused else ""))
+
+
+def flood_silent(server, width, seconds, cap):
+    """Keeps `width` silent connections open to the server for the time,
+    opening a new one for each that the server closes, at most `cap` in all.
+    Those beyond the server's descriptors wait in its listen queue. Returns
+    (opened, closed by the server, answered, refused, peak server descriptors)."""
+    opened = closed = answered = refused = peak = 0
+    live = set()
+    end = time.monotonic() + seconds
+    with selectors.DefaultSelector() as selector:
+        try:
+            while time.monotonic() < end and server.alive():
+                while len(live) < width and opened < cap:
+                    sock = socket.socket()
+                    sock.setblocking(False)
+                    opened += 1
+                    if sock.connect_ex((HOST, server.port)) not in (0, errno.EINPROGRESS):
+                        refused += 1
+                        sock.close()
+                        continue
+                    selector.register(sock, selectors.EVENT_READ)
+                    live.add(sock)
+                for key, _ in selector.select(0.1):
+                    sock = key.fileobj
+                    try:
+                        if sock.recv(1):
+                            answered += 1
+                        else:
+                            closed += 1
+                    except BlockingIOError:
+                        continue
+                    except ConnectionRefusedError:
+                        refused += 1
+                    except OSError:
+                        closed += 1
+                    selector.unregister(sock)
+                    live.discard(sock)
+                    sock.close()
+                peak = max(peak, server.fd_count() or 0)
+        finally:
+            for number, sock in enumerate(live):
+                if number % 2:
+                    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                sock.close()
+    return opened, closed, answered, refused, peak
+
+
+def phase_descriptor_exhaustion(binary, root, results, seconds, fd_limit, idle_limit):
+    """A second copy of the server, its descriptors capped and its idle and
+    header limits short. Silent connections take every descriptor it has and
+    more wait in its queue, replaced as the server closes them, while a
+    well-behaved client keeps fetching from it: the server must make room by
+    closing idle connections, and fail the well-behaved client never. The
+    flood lasts well beyond the well-behaved client's time limit, so that a
+    request the server never admits shows as missing."""
+    name = "descriptors exhausted"
+    width = 2 * fd_limit
+    server = Server(binary, os.path.join(root, "exhaustion"), fd_limit=fd_limit,
+                    server_settings=f"IdleTimeout={idle_limit}\nHeaderTimeout={idle_limit}\n")
+    try:
+        server.start()
+    except RuntimeError as error:
+        server.stop()
+        results.add(name, "not run: the server's copy did not start", 1, str(error))
+        return
+    try:
+        checker = Checker(server)
+        baseline_fds, _ = warm_up(server, checker)
+        good = GoodClient(server, checker, retry_reclaimed=True)
+        good.phase = name
+        good.start()
+        time.sleep(0.5)
+        opened, closed, answered, refused, peak = flood_silent(server, width, seconds, 20000)
+        good.stop_event.set()
+        good.join()
+        back = wait_for_fds(server, baseline_fds, FD_RETURN_LIMIT)
+        alive = server.alive()
+    finally:
+        server.stop()
+    for line in good.problems:
+        results.problem(name, line)
+    if answered:
+        results.problem(name, f"{answered} silent connections were sent bytes")
+    if back is None:
+        results.problem(name, f"descriptors not back to the baseline of {baseline_fds} within {FD_RETURN_LIMIT:.0f} s")
+    if not alive:
+        results.problem(name, f"the server's copy exited with {server.exit_code}")
+    results.add(name, f"a copy with {fd_limit} descriptors, idle and header limits of {idle_limit} s; "
+                      f"{width} silent connections kept open for {seconds:.0f} s, {opened} in all",
+                good.wrong + good.missing + answered + (back is None) + (not alive),
+                f"well-behaved client: {good.requests} requests, {good.wrong} wrong, {good.missing} missing, "
+                f"slowest {good.slowest:.2f} s, "
+                f"{good.reclaimed} kept connections closed while idle (retried); the server closed {closed} silent "
+                f"connections, held at most {peak} descriptors"
+                + (f", back to the baseline of {baseline_fds} {back:.1f} s after the end" if back is not None else "")
+                + (f"; {refused} refused" if refused else ""))
 
 
 def phase_slowhttptest(server, results, mode, seconds, logdir):
@@ -796,6 +956,19 @@ def phase_unread_answers(server, results, asked):
 # ---------------------------------------------------------------- main
 
 
+def warm_up(server, checker):
+    """The baseline of descriptors and RSS, taken after a few answers so that
+    whatever the program sets up once on its first connection is not taken
+    for a leak later."""
+    warm = GoodClient(server, checker)
+    warm.start()
+    time.sleep(1.5)
+    warm.stop_event.set()
+    warm.join()
+    time.sleep(1.0)
+    return server.fd_count(), server.status_kib("VmRSS")
+
+
 def raise_own_descriptor_limit():
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     if soft < hard:
@@ -810,6 +983,8 @@ def main():
                         help="short phases (about a minute); also HOSTILE_QUICK=1")
     parser.add_argument("--markdown", help="also write the result table to this file")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    parser.add_argument("--phase", action="append", metavar="WORD",
+                        help="run only the phases whose name contains WORD (may be given again)")
     args = parser.parse_args()
 
     root = tempfile.mkdtemp(prefix="tarnwick-hostile-")
@@ -824,7 +999,7 @@ def main():
 def run(args, server, root):
     scale = 0.25 if args.quick else 1.0
     limit = raise_own_descriptor_limit()
-    silent = 2000 if limit > 2300 else max(100, limit - 300)
+    silent = 10000 if limit > 10300 else max(100, limit - 300)
     rng = random.Random(1208)
     started = time.monotonic()
     results = Results()
@@ -834,16 +1009,7 @@ def run(args, server, root):
     monitor = Monitor(server)
     monitor.start()
 
-    # The baseline comes after a few answers, so that whatever the program
-    # sets up once on its first connection is not taken for a leak later.
-    warm = GoodClient(server, checker)
-    warm.start()
-    time.sleep(1.5)
-    warm.stop_event.set()
-    warm.join()
-    time.sleep(1.0)
-    baseline_fds = server.fd_count()
-    baseline_rss = server.status_kib("VmRSS")
+    baseline_fds, baseline_rss = warm_up(server, checker)
     log(f"baseline: {baseline_fds} descriptors, RSS {baseline_rss} KiB")
 
     good = GoodClient(server, checker)
@@ -851,14 +1017,19 @@ def run(args, server, root):
     try:
         phases = [
             ("unread pipelined answers", lambda: phase_unread_answers(server, results, 64)),
-            ("silent connections", lambda: phase_silent_connections(server, results, silent, 25 * scale)),
+            ("silent connections",
+             lambda: phase_silent_connections(server, results, silent, 25 * scale, baseline_fds)),
             ("slow headers", lambda: phase_slowhttptest(server, results, "-H", max(10, int(40 * scale)), root)),
             ("slow read", lambda: phase_slowhttptest(server, results, "-X", max(10, int(40 * scale)), root)),
             ("malformed requests", lambda: phase_malformed(server, checker, results, 40 * scale, rng)),
             ("resets", lambda: phase_resets(server, checker, results, 25 * scale, 5000)),
             ("pipelining", lambda: phase_pipeline(server, checker, results, max(2, int(10 * scale)), rng)),
+            ("descriptors exhausted",
+             lambda: phase_descriptor_exhaustion(server.binary, root, results, max(20, 30 * scale), 256, 2)),
         ]
         for name, run in phases:
+            if args.phase and not any(word in name for word in args.phase):
+                continue
             if not server.alive():
                 results.add(name, "not run: the server is gone", 1)
                 continue
