@@ -20,10 +20,11 @@
 // While the newest entry is in view, the view follows new ones.
 class ActivityLogView final : public QAbstractScrollArea {
 public:
-    // Ten times what a day of steady use leaves; beyond it the oldest go.
+    // Beyond these the oldest entries go: an unbounded log would let any
+    // peer that sends tiny requests use up the memory.
     static constexpr std::size_t kDefaultMaxEntries = 1'000'000;
-    // Bounds the memory when peers send long paths: a million entries of
-    // up to about 260 bytes fit.
+    // Bounds the memory when peers send long paths too: a million entries
+    // of up to about 260 bytes fit.
     static constexpr std::size_t kDefaultMaxBytes = std::size_t{256} << 20;
 
     explicit ActivityLogView(QWidget* parent = nullptr, std::size_t maxEntries = kDefaultMaxEntries,
