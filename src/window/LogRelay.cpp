@@ -6,7 +6,8 @@
 
 LogRelay::LogRelay(ActivityLogView& view, int output)
     : m_view(view)
-    , m_mirror(output, [this](const std::string& why) { appendEntry(formatLogEntry(SystemClock().localNow(), "", why)); })
+    , m_mirror(output,
+               [this](const std::string& why) { appendEntry(formatLogEntry(SystemClock().localNow(), "", why)); })
 {
 }
 

@@ -145,8 +145,9 @@ void StdoutMirror::run()
 StdoutMirror::Outcome StdoutMirror::writeOut(std::string_view bytes, std::string& why)
 {
     while (!bytes.empty()) {
-        const ssize_t written = m_outputIsSocket ? ::send(m_output, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL)
-                                                 : ::write(m_output, bytes.data(), bytes.size());
+        const ssize_t written = m_outputIsSocket
+                                    ? ::send(m_output, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL)
+                                    : ::write(m_output, bytes.data(), bytes.size());
         if (written >= 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
