@@ -39,7 +39,9 @@ frmDir::frmDir(QWidget* owner)
     , cmdCancel(new QPushButton(QStringLiteral("&Cancel"), this))
 {
     setWindowTitle(QStringLiteral("Select Directory"));
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(8.25);
+    setFont(font);
     setFixedSize(twips(0, 0, 4470, 5730).size());
     setModal(true);
 

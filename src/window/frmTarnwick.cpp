@@ -2,6 +2,7 @@
 
 #include "ActivityLogView.h"
 #include "LanAddresses.h"
+#include "LogRelay.h"
 #include "Version.h"
 #include "WindowIcon.h"
 #include "frmDir.h"
@@ -38,7 +39,8 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , cmdStopListening(new QPushButton(QStringLiteral("Stop Server"), this))
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
-    , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *txtWorkingStatus))
+    , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
+    , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *m_logRelay))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
     // size smaller keeps every caption whole.
@@ -76,6 +78,8 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
         move(screen->availableGeometry().center() - rect().center());
 }
 
+frmTarnwick::~frmTarnwick() = default;
+
 void frmTarnwick::Form_Load()
 {
     SetIniFilePath();
@@ -112,10 +116,10 @@ void frmTarnwick::writeAboutLines()
             reach += (reach.empty() ? "" : " or ") + ("http://" + host.toStdString() + ":" + port + "/");
         reach = "Phones install games from " + reach + (lan.isEmpty() ? " (no network found: this machine only)" : "");
     }
-    txtWorkingStatus->appendEntry(version + " - installs J2ME games on phones over the air - " + kHomePage + "\r\n");
-    txtWorkingStatus->appendEntry(reach + "\r\n");
-    txtWorkingStatus->appendEntry("Serves .jad, .jar and .html files from the game directory above; help: " +
-                                  std::string(kHomePage) + "\r\n");
+    m_logRelay->appendEntry(version + " - installs J2ME games on phones over the air - " + kHomePage + "\r\n");
+    m_logRelay->appendEntry(reach + "\r\n");
+    m_logRelay->appendEntry("Serves .jad, .jar and .html files from the game directory above; help: " +
+                            std::string(kHomePage) + "\r\n");
 }
 
 void frmTarnwick::cmdListen_Click()

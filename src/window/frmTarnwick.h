@@ -8,6 +8,7 @@
 #include <string>
 
 class ActivityLogView;
+class LogRelay;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +22,7 @@ public:
     // `programFolder` is where the settings file lies: the program's own
     // folder, unless a test puts it elsewhere.
     explicit frmTarnwick(const QString& programFolder);
+    ~frmTarnwick() override;
 
     [[nodiscard]] QPushButton* startButton() const { return cmdListen; }
     [[nodiscard]] QPushButton* stopButton() const { return cmdStopListening; }
@@ -59,5 +61,7 @@ private:
     ActivityLogView* txtWorkingStatus;
     QLabel* Label2;
 
+    // Before the server: the server's entries go through it until the server ends.
+    std::unique_ptr<LogRelay> m_logRelay;
     std::unique_ptr<TarnwickServer> m_server;
 };

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 #include <sys/resource.h>
 
 namespace {
@@ -31,6 +33,9 @@ void useOffscreenWithoutDisplay()
 int main(int argc, char* argv[])
 {
     raiseOpenFileLimit();
+    // A peer or a reader of standard output that goes away is an error to
+    // handle where the write fails, never a reason to end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     useOffscreenWithoutDisplay();
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("Tarnwick"));

@@ -8,7 +8,6 @@
 #include "modIniFile.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
@@ -212,30 +211,6 @@ TEST_F(Window, StartsWithoutASettingsFileAndWaitsForOne)
     writeSettings(std::to_string(port), games.string());
     QTest::mouseClick(window->startButton(), Qt::LeftButton);
     EXPECT_TRUE(isStarted());
-}
-
-TEST_F(Window, KeepsTheLogReadOnlyAndTheCaretAtTheEnd)
-{
-    writeSettings(std::to_string(port), games.string());
-    open();
-    ActivityLogView* log = window->activityLog();
-    const QString before = (logLines(), log->toPlainText());
-    log->setFocus();
-    QApplication::clipboard()->setText("pasted");
-
-    QTest::keyClicks(log, "typed");
-    for (const auto key : {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageUp})
-        QTest::keyClick(log, key);
-    QTest::keyClick(log, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(log, Qt::Key_X, Qt::ControlModifier);
-    QTest::keyClick(log, Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(log->toPlainText(), before);
-    EXPECT_EQ(log->textCursor().position(), before.size());
-
-    const QPoint firstLine = log->cursorRect(QTextCursor(log->document())).center();
-    QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, firstLine);
-    EXPECT_EQ(log->textCursor().position(), before.size());
-    EXPECT_FALSE(log->textCursor().hasSelection());
 }
 
 } // namespace
