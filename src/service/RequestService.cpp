@@ -1,6 +1,7 @@
 #include "RequestService.h"
 
 #include "GameDirectory.h"
+#include "InstallReport.h"
 #include "MimeType.h"
 #include "ReadWholeFile.h"
 #include "Response.h"
@@ -105,8 +106,17 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
         respond(slot, errorResponse(status::kBadRequest, kBadRequestMessage));
         return;
     }
-    if (message.m_Method == "GET")
+    if (message.m_Method == "GET") {
         ServeRequest(message.m_destFile, slot);
+    } else if (message.m_Method == "POST") {
+        // A phone takes anything but 200 for a failed report and sends it again.
+        if (const auto report = readInstallReport(requestBody(request))) {
+            m_log.WriteActivityLog(describeInstallReport(*report, message.m_destFile), slot);
+            PendingResponse receipt;
+            receipt.statusLine = status::kOk;
+            respond(slot, std::move(receipt));
+        }
+    }
 }
 
 void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
@@ -152,6 +162,9 @@ void RequestService::rejectFraming(SlotNumber slot, Connection& connection, Rece
         break;
     case ReceiveBuffer::Status::BodyTooLarge:
         why = " The announced body is larger than 1 MiB; the connection is closed.";
+        break;
+    case ReceiveBuffer::Status::BadChunkedBody:
+        why = " The chunked body is malformed; the connection is closed.";
         break;
     default:
         why = " The Content-Length is not a usable number; the connection is closed.";
