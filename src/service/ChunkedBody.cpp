@@ -46,7 +46,8 @@ bool isChunked(std::string_view header)
     for (auto lineEnd = header.find(kCrLf); lineEnd != std::string_view::npos;) {
         const std::size_t start = lineEnd + kCrLf.size();
         lineEnd = header.find(kCrLf, start);
-        const std::string_view line = header.substr(start, lineEnd == std::string_view::npos ? header.npos : lineEnd - start);
+        // Without a line end the rest is the last line: npos - start still reaches the end.
+        const std::string_view line = header.substr(start, lineEnd - start);
         const auto colon = line.find(':');
         if (colon != std::string_view::npos && equalsIgnoringCase(line.substr(0, colon), kName))
             codings = line.substr(colon + 1);
@@ -115,15 +116,16 @@ ChunkedBody::Status ChunkedBody::decode(std::string_view received)
             m_step = Step::DataEnd;
             break;
         }
-        case Step::DataEnd:
-            if (received.size() < m_position + kCrLf.size())
-                return received.substr(m_position) == kCrLf.substr(0, received.size() - m_position) ? Status::Incomplete
-                                                                                                     : Status::Malformed;
-            if (received.substr(m_position, kCrLf.size()) != kCrLf)
+        case Step::DataEnd: {
+            const std::string_view end = received.substr(m_position, kCrLf.size());
+            if (!kCrLf.starts_with(end))
                 return Status::Malformed;
+            if (end.size() < kCrLf.size())
+                return Status::Incomplete;
             m_position += kCrLf.size();
             m_step = Step::SizeLine;
             break;
+        }
         case Step::Trailer:
             if (const Status status = nextLine(received, line); status != Status::Complete)
                 return status;

@@ -1,6 +1,7 @@
 #include "RequestService.h"
 
 #include "GameDirectory.h"
+#include "GameListAnswer.h"
 #include "InstallReport.h"
 #include "MimeType.h"
 #include "ReadWholeFile.h"
@@ -121,6 +122,12 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
 
 void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
 {
+    std::string listedPath;
+    if (m_gameList) {
+        if (answerFromGameList(path, slot, listedPath))
+            return;
+        path = listedPath;
+    }
     const std::string mappedPath = MapPath(m_VirtualDir, path);
     m_log.WriteActivityLog(mappedPath, slot);
     if (!isServableFile(m_VirtualDir, path, mappedPath)) {
@@ -230,4 +237,21 @@ void RequestService::startReading(SlotNumber slot, const std::shared_ptr<Connect
             sendReadyResponses(slot, connection);
             resumeIntake(slot, connection);
         });
+}
+
+bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath)
+{
+    GameListAnswer answer = answerWithGameList(m_VirtualDir, path);
+    if (answer.kind == GameListAnswer::Kind::ServeFile) {
+        servePath = std::move(answer.path);
+        return false;
+    }
+    for (const std::string& line : answer.logLines)
+        m_log.WriteActivityLog(line, slot);
+    PendingResponse response;
+    response.statusLine = std::move(answer.statusLine);
+    response.mimeType = std::move(answer.mimeType);
+    response.body = std::move(answer.body);
+    respond(slot, std::move(response));
+    return true;
 }

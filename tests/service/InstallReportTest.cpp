@@ -7,7 +7,8 @@
 
 namespace {
 
-const std::string kReceipt = "HTTP/1.0 200 OK\r\nContent-Length:0\r\nContent-type:text/html\r\nServer:Corvelle Server\r\n\r\n";
+const std::string kReceipt =
+    "HTTP/1.0 200 OK\r\nContent-Length:0\r\nContent-type:text/html\r\nServer:Corvelle Server\r\n\r\n";
 
 std::string post(const std::string& path, const std::string& body)
 {
@@ -43,15 +44,17 @@ TEST_P(InstallReports, AreAnsweredWithAnEmptyOkAndLoggedOthersLeftUnanswered)
     arrive(1, GetParam().request + "GET /a.jad HTTP/1.0\r\n\r\n");
     scheduler.runUntilIdle();
 
-    const std::string served = "# 08-12-26 20:17:07 # -        10.0.0.1 - " + virtualDir + "/a.jad\r\n";
+    const auto entry = [](const std::string& message) {
+        return "# 08-12-26 20:17:07 # -        10.0.0.1 - " + message + "\r\n";
+    };
+    const std::string served = entry(virtualDir + "/a.jad");
     if (GetParam().logged.empty()) {
         ASSERT_EQ(sockets.elements[1].sent.size(), 1u);
         EXPECT_EQ(sink.entries, std::vector<std::string>{served});
     } else {
         ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
         EXPECT_EQ(sockets.elements[1].sent[0], kReceipt);
-        EXPECT_EQ(sink.entries, (std::vector<std::string>{
-                                    "# 08-12-26 20:17:07 # -        10.0.0.1 - " + GetParam().logged + "\r\n", served}));
+        EXPECT_EQ(sink.entries, (std::vector<std::string>{entry(GetParam().logged), served}));
     }
 }
 
