@@ -23,10 +23,12 @@
 // loop runs until it is idle.
 //
 // Every answer is checked against the requests that were complete on its
-// connection, as the harness frames and reads them itself.
+// connection, as the harness frames and reads them itself: GETs and the
+// install reports that POSTs carry.
 
 #include "RequestService.h"
 
+#include "ChunkedBody.h"
 #include "FakeSocketControl.h"
 #include "ManualScheduler.h"
 #include "MemoryLog.h"
@@ -167,7 +169,7 @@ bool isRefusedPath(std::string_view path)
 
 // The answer a complete request calls for.
 struct Expected {
-    enum class Kind { File, NotFound, BadRequest, AnyGet } kind;
+    enum class Kind { File, NotFound, BadRequest, AnyGet, Report } kind;
     const GameFile* file = nullptr;
 };
 
@@ -230,6 +232,9 @@ void checkAnswer(const ParsedResponse& response, const Expected& expected, const
     case Expected::Kind::BadRequest:
         require(response.status == kBadRequest, "a bad request was not answered Bad Request" + where);
         break;
+    case Expected::Kind::Report:
+        require(response.status == kOk && response.body.empty(), "an install report was not answered empty" + where);
+        break;
     case Expected::Kind::AnyGet:
         // Other spellings may name a game ("//app.jad"); nothing else exists.
         if (response.status == kOk)
@@ -244,9 +249,37 @@ void checkAnswer(const ParsedResponse& response, const Expected& expected, const
 // searched anew every time, so that the buffer's bookkeeping across pieces
 // has something to be held against.
 struct Framing {
-    ReceiveBuffer::Status status = ReceiveBuffer::Status::Incomplete;
-    std::size_t size = 0;
+    Framing(ReceiveBuffer::Status status, std::size_t size = 0, std::string body = {})
+        : status(status)
+        , size(size)
+        , body(std::move(body))
+    {
+    }
+
+    ReceiveBuffer::Status status;
+    std::size_t size;
+    // A chunked body decoded; else the body as it came.
+    std::string body;
 };
+
+// A chunked body decoded anew from its first byte every time, against the
+// buffer's decoding that resumes where the last arrival left it.
+Framing frameChunked(std::string_view pending, std::size_t headerSize)
+{
+    using Status = ReceiveBuffer::Status;
+    ChunkedBody body(static_cast<std::size_t>(ReceiveBuffer::kMaxBodyBytes));
+    switch (body.decode(pending.substr(headerSize))) {
+    case ChunkedBody::Status::Incomplete:
+        return {Status::Incomplete};
+    case ChunkedBody::Status::Malformed:
+        return {Status::BadChunkedBody};
+    case ChunkedBody::Status::TooLarge:
+        return {Status::BodyTooLarge};
+    case ChunkedBody::Status::Complete:
+        break;
+    }
+    return {Status::Complete, headerSize + body.size(), body.takeData()};
+}
 
 Framing frame(std::string_view pending)
 {
@@ -257,6 +290,8 @@ Framing frame(std::string_view pending)
     const std::size_t headerSize = blankLine + kBlankLine.size();
     if (headerSize > ReceiveBuffer::kMaxHeaderBytes)
         return {Status::HeaderTooLarge};
+    if (isChunked(pending.substr(0, blankLine)))
+        return frameChunked(pending, headerSize);
     clsHttp header;
     header.m_MessageHeader = std::string(pending.substr(0, blankLine));
     const std::string value = header.getProperty("Content-Length");
@@ -269,7 +304,17 @@ Framing frame(std::string_view pending)
     const std::size_t size = headerSize + static_cast<std::size_t>(length);
     if (pending.size() < size)
         return {Status::Incomplete};
-    return {Status::Complete, size};
+    return {Status::Complete, size, std::string(pending.substr(headerSize, static_cast<std::size_t>(length)))};
+}
+
+// A body that reports an install: a code from 900 to 912 and no fourth digit.
+bool isInstallReport(std::string_view body)
+{
+    const auto digit = [&](std::size_t at) { return at < body.size() && body[at] >= '0' && body[at] <= '9'; };
+    if (!digit(0) || !digit(1) || !digit(2) || digit(3))
+        return false;
+    const int code = std::stoi(std::string(body.substr(0, 3)));
+    return code >= 900 && code <= 912;
 }
 
 // One connection as the harness sees it: what arrived and is not yet a
@@ -440,6 +485,8 @@ private:
                 connection.expected.push_back({Expected::Kind::BadRequest});
                 continue;
             }
+            if (message.m_Method == "POST" && isInstallReport(framing.body))
+                connection.expected.push_back({Expected::Kind::Report});
             if (message.m_Method != "GET")
                 continue;
             if (const GameFile* file = games().find(message.m_destFile))

@@ -25,6 +25,8 @@ public:
     void stopListening();
     [[nodiscard]] bool isListening() const;
     [[nodiscard]] std::uint16_t listeningPort() const;
+    // Whether folders are answered with their games (see RequestService).
+    void setGameList(bool on) { m_service.setGameList(on); }
 
     void resetLastSlot() { m_slots.resetLastSlot(); }
     [[nodiscard]] SlotNumber lastSlot() const { return m_slots.lastSlot(); }

@@ -29,11 +29,16 @@ bool hasDotSegment(std::string_view requestPath)
 
 } // namespace
 
-bool isServableFile(std::string_view virtualDir, std::string_view requestPath, std::string_view mappedPath)
+bool isGameDirectoryPath(std::string_view virtualDir, std::string_view requestPath)
 {
     if (virtualDir.empty() || requestPath.empty() || requestPath.front() != '/')
         return false;
-    if (requestPath.find('\0') != std::string_view::npos || hasDotSegment(requestPath))
+    return requestPath.find('\0') == std::string_view::npos && !hasDotSegment(requestPath);
+}
+
+bool isServableFile(std::string_view virtualDir, std::string_view requestPath, std::string_view mappedPath)
+{
+    if (!isGameDirectoryPath(virtualDir, requestPath))
         return false;
     std::error_code error;
     return std::filesystem::is_regular_file(std::filesystem::path(mappedPath), error);

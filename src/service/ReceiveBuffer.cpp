@@ -46,6 +46,9 @@ ReceiveBuffer::Result ReceiveBuffer::takeRequest()
         return {Status::HeaderTooLarge, {}};
     m_searchFrom = blankLine;
 
+    if (m_chunked || isChunked(held.substr(0, blankLine)))
+        return takeChunkedRequest(headerSize);
+
     clsHttp header;
     header.m_MessageHeader = std::string(held.substr(0, blankLine));
     std::int64_t bodySize = 0;
@@ -58,6 +61,33 @@ ReceiveBuffer::Result ReceiveBuffer::takeRequest()
         return {};
 
     Result result{Status::Complete, std::string(held.substr(0, requestSize))};
+    cut(requestSize);
+    return result;
+}
+
+ReceiveBuffer::Result ReceiveBuffer::takeChunkedRequest(std::size_t headerSize)
+{
+    if (!m_chunked)
+        m_chunked.emplace(static_cast<std::size_t>(kMaxBodyBytes));
+    const std::string_view held = text();
+    switch (m_chunked->decode(held.substr(headerSize))) {
+    case ChunkedBody::Status::Incomplete:
+        return {};
+    case ChunkedBody::Status::Malformed:
+        return {Status::BadChunkedBody, {}};
+    case ChunkedBody::Status::TooLarge:
+        return {Status::BodyTooLarge, {}};
+    case ChunkedBody::Status::Complete:
+        break;
+    }
+    Result result{Status::Complete, std::string(held.substr(0, headerSize)) + m_chunked->takeData()};
+    cut(headerSize + m_chunked->size());
+    m_chunked.reset();
+    return result;
+}
+
+void ReceiveBuffer::cut(std::size_t requestSize)
+{
     m_start += requestSize;
     m_searchFrom = 0;
     if (m_start == m_text.size()) {
@@ -70,5 +100,4 @@ ReceiveBuffer::Result ReceiveBuffer::takeRequest()
         m_text.erase(0, m_start);
         m_start = 0;
     }
-    return result;
 }

@@ -1,6 +1,8 @@
 #include "RequestService.h"
 
 #include "GameDirectory.h"
+#include "GameListAnswer.h"
+#include "InstallReport.h"
 #include "MimeType.h"
 #include "ReadWholeFile.h"
 #include "Response.h"
@@ -105,12 +107,27 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
         respond(slot, errorResponse(status::kBadRequest, kBadRequestMessage));
         return;
     }
-    if (message.m_Method == "GET")
+    if (message.m_Method == "GET") {
         ServeRequest(message.m_destFile, slot);
+    } else if (message.m_Method == "POST") {
+        // A phone takes anything but 200 for a failed report and sends it again.
+        if (const auto report = readInstallReport(requestBody(request))) {
+            m_log.WriteActivityLog(describeInstallReport(*report, message.m_destFile), slot);
+            PendingResponse receipt;
+            receipt.statusLine = status::kOk;
+            respond(slot, std::move(receipt));
+        }
+    }
 }
 
 void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
 {
+    std::string listedPath;
+    if (m_gameList) {
+        if (answerFromGameList(path, slot, listedPath))
+            return;
+        path = listedPath;
+    }
     const std::string mappedPath = MapPath(m_VirtualDir, path);
     m_log.WriteActivityLog(mappedPath, slot);
     if (!isServableFile(m_VirtualDir, path, mappedPath)) {
@@ -152,6 +169,9 @@ void RequestService::rejectFraming(SlotNumber slot, Connection& connection, Rece
         break;
     case ReceiveBuffer::Status::BodyTooLarge:
         why = " The announced body is larger than 1 MiB; the connection is closed.";
+        break;
+    case ReceiveBuffer::Status::BadChunkedBody:
+        why = " The chunked body is malformed; the connection is closed.";
         break;
     default:
         why = " The Content-Length is not a usable number; the connection is closed.";
@@ -217,4 +237,21 @@ void RequestService::startReading(SlotNumber slot, const std::shared_ptr<Connect
             sendReadyResponses(slot, connection);
             resumeIntake(slot, connection);
         });
+}
+
+bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath)
+{
+    GameListAnswer answer = answerWithGameList(m_VirtualDir, path);
+    if (answer.kind == GameListAnswer::Kind::ServeFile) {
+        servePath = std::move(answer.path);
+        return false;
+    }
+    for (const std::string& line : answer.logLines)
+        m_log.WriteActivityLog(line, slot);
+    PendingResponse response;
+    response.statusLine = std::move(answer.statusLine);
+    response.mimeType = std::move(answer.mimeType);
+    response.body = std::move(answer.body);
+    respond(slot, std::move(response));
+    return true;
 }

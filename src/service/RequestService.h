@@ -14,7 +14,8 @@
 
 // Everything between text arriving on a connection and a response leaving
 // it: assembling requests in the slot's receive buffer, answering GET from
-// the game directory, and logging what was served.
+// the game directory and install reports posted by phones, and logging what
+// was served.
 //
 // Each connection's answers leave in the order its requests came, while
 // different connections progress side by side: a file is read in pieces
@@ -48,6 +49,10 @@ public:
     void ProcessRequest(std::string_view request, SlotNumber slot);
     void ServeRequest(std::string_view path, SlotNumber slot);
 
+    // With the game list on, folders are answered with their games and lone
+    // archives get a made descriptor (see GameListAnswer); off, as without it.
+    void setGameList(bool on) { m_gameList = on; }
+
 private:
     struct PendingResponse {
         std::string statusLine;
@@ -80,6 +85,8 @@ private:
     void rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status);
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+    // Answers the request when the game list does; else gives the path to serve.
+    bool answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath);
 
     SocketControl& m_wsServer;
     ActivityLog& m_log;
@@ -87,4 +94,5 @@ private:
     const std::string& m_VirtualDir;
     std::function<void(SlotNumber)> m_releaseSlot;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
+    bool m_gameList = false;
 };

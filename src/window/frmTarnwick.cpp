@@ -21,6 +21,7 @@ namespace {
 
 constexpr const char* kServerSection = "Server Setting";
 constexpr const char* kPortKey = "LocalPort";
+constexpr const char* kGameListKey = "Game List";
 constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
 // Until the project has a home page of its own.
@@ -124,6 +125,7 @@ void frmTarnwick::writeAboutLines()
 
 void frmTarnwick::cmdListen_Click()
 {
+    applyGameListSetting();
     std::string why;
     const std::string setting = ReadIniValue(kServerSection, kPortKey, IniFilePath);
     const auto port = portFromSetting(setting, why);
@@ -142,6 +144,16 @@ void frmTarnwick::cmdListen_Click()
         return;
     }
     SetButtonsListening();
+}
+
+void frmTarnwick::applyGameListSetting()
+{
+    // Off unless set: a settings file from before the game list serves as it did.
+    const std::string setting = ReadIniValue(kServerSection, kGameListKey, IniFilePath);
+    m_server->setGameList(setting == "1");
+    if (!setting.empty() && setting != "0" && setting != "1")
+        logServerMessage("The game list is off: \"" + std::string(kGameListKey) + "\" under [" + kServerSection +
+                         "] in " + IniFilePath + " is \"" + setting + "\"; set it to 1 (on) or 0 (off).");
 }
 
 void frmTarnwick::cmdStopListening_Click()

@@ -46,6 +46,8 @@ private:
     void cmdBrowse_Click();
     void SetButtonsListening();
     void SetButtonsStopped();
+    // Reads "Game List" and hands it to the server; an unusable value is logged.
+    void applyGameListSetting();
 
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);

@@ -43,6 +43,7 @@ TEST_P(RequestAssembly, HandsOnCompleteRequestsOnly)
 }
 
 const std::string kGet = "GET /a.jad HTTP/1.0\r\nHost: x\r\n\r\n";
+const std::string kChunkedHead = "POST /notify HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RequestAssembly,
@@ -66,7 +67,24 @@ INSTANTIATE_TEST_SUITE_P(
                      {"POST / HTTP/1.0\r\n\r\nbody"},
                      {"POST / HTTP/1.0\r\n\r\n"},
                      "body"},
-        AssemblyCase{"LineFeedsAloneNeverEndAHeader", {"GET / HTTP/1.0\n\n"}, {}, "GET / HTTP/1.0\n\n"}),
+        AssemblyCase{"LineFeedsAloneNeverEndAHeader", {"GET / HTTP/1.0\n\n"}, {}, "GET / HTTP/1.0\n\n"},
+        AssemblyCase{"ChunkedBodyDecoded",
+                     {kChunkedHead + "4\r\n900 \r\n9;name=x\r\nSuccess\r\n\r\n0\r\n\r\nGET"},
+                     {kChunkedHead + "900 Success\r\n"},
+                     "GET"},
+        AssemblyCase{"ChunkedWinsOverContentLength",
+                     {"POST / HTTP/1.1\r\nContent-Length: 2\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n"
+                      "1\r\nx\r\n0\r\n\r\n"},
+                     {"POST / HTTP/1.1\r\nContent-Length: 2\r\nTransfer-Encoding: gzip, Chunked\r\n\r\nx"},
+                     ""},
+        AssemblyCase{"TrailerLinesSkipped",
+                     {kChunkedHead + "0\r\nX-Note: a\r\nX-Other: b\r\n\r\n"},
+                     {kChunkedHead},
+                     ""},
+        AssemblyCase{"OtherCodingsFramedByLength",
+                     {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\nContent-Length: 1\r\n\r\nxy"},
+                     {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\nContent-Length: 1\r\n\r\nx"},
+                     "y"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RequestAssembly, SurvivesASplitAtEveryByte)
@@ -77,6 +95,22 @@ TEST(RequestAssembly, SurvivesASplitAtEveryByte)
         const auto requests = assemble({stream.substr(0, cut), stream.substr(cut)}, buffer);
         ASSERT_EQ(requests.size(), 3u) << "cut at " << cut;
         EXPECT_EQ(requests[1], "POST / HTTP/1.0\r\nContent-Length: 4\r\n\r\n\r\n\r\n") << "cut at " << cut;
+    }
+    ReceiveBuffer dripped;
+    std::vector<std::string> bytes;
+    for (char c : stream)
+        bytes.emplace_back(1, c);
+    EXPECT_EQ(assemble(bytes, dripped).size(), 3u);
+}
+
+TEST(RequestAssembly, DecodesAChunkedBodySplitAtEveryByte)
+{
+    const std::string stream = kGet + kChunkedHead + "3\r\n900\r\n8\r\n Success\r\n0\r\n\r\n" + kGet;
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        ReceiveBuffer buffer;
+        const auto requests = assemble({stream.substr(0, cut), stream.substr(cut)}, buffer);
+        ASSERT_EQ(requests, (std::vector<std::string>{kGet, kChunkedHead + "900 Success", kGet})) << "cut at " << cut;
+        EXPECT_EQ(buffer.text(), "");
     }
     ReceiveBuffer dripped;
     std::vector<std::string> bytes;
@@ -104,6 +138,15 @@ TEST_P(FramingErrors, AreReportedInsteadOfWaitingForever)
     EXPECT_EQ(buffer.takeRequest().status, GetParam().status);
 }
 
+// Trailer lines that add up to more than the body limit, and no blank line.
+std::string manyTrailerLines()
+{
+    std::string trailers;
+    while (trailers.size() <= static_cast<std::size_t>(ReceiveBuffer::kMaxBodyBytes))
+        trailers += "X: " + std::string(1000, 'y') + "\r\n";
+    return trailers;
+}
+
 std::string withLength(const std::string& value)
 {
     return "POST / HTTP/1.0\r\nContent-Length:" + value + "\r\n\r\n";
@@ -121,6 +164,19 @@ INSTANTIATE_TEST_SUITE_P(
                     FramingCase{withLength("abc"), Status::BadContentLength},
                     FramingCase{withLength("2147483648"), Status::BadContentLength},
                     FramingCase{"POST / HTTP/1.0\r\nContent-Length : 1\r\n\r\n", Status::BadContentLength},
+                    FramingCase{kChunkedHead + "x\r\n", Status::BadChunkedBody},
+                    FramingCase{kChunkedHead + "\r\n", Status::BadChunkedBody},
+                    FramingCase{kChunkedHead + "3 x\r\n", Status::BadChunkedBody},
+                    FramingCase{kChunkedHead + "-1\r\n", Status::BadChunkedBody},
+                    // The chunk's bytes must end with CR LF, not run on.
+                    FramingCase{kChunkedHead + "1\r\nab\r\n", Status::BadChunkedBody},
+                    FramingCase{kChunkedHead + "1\r\na\n0\r\n\r\n", Status::BadChunkedBody},
+                    FramingCase{kChunkedHead + std::string(5000, '0') + "\r\n", Status::BadChunkedBody},
+                    // The limit counts the body as sent: its size is refused before its bytes come.
+                    FramingCase{kChunkedHead + "100000\r\n", Status::BodyTooLarge},
+                    FramingCase{kChunkedHead + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n", Status::BodyTooLarge},
+                    FramingCase{kChunkedHead + "0\r\n" + manyTrailerLines(), Status::BodyTooLarge},
+                    FramingCase{kChunkedHead + "FFFF0\r\n", Status::Incomplete},
                     // Just under the limits is fine.
                     FramingCase{withLength("1048576"), Status::Incomplete},
                     FramingCase{std::string(ReceiveBuffer::kMaxHeaderBytes - 1, 'x'), Status::Incomplete}));

@@ -213,4 +213,30 @@ TEST_F(Window, StartsWithoutASettingsFileAndWaitsForOne)
     EXPECT_TRUE(isStarted());
 }
 
+TEST_F(Window, ReadsTheGameListSettingAtEveryStart)
+{
+    const auto statusOfTheTop = [this] {
+        LoopbackClient phone;
+        EXPECT_TRUE(phone.connectTo(port));
+        phone.send("GET / HTTP/1.0\r\n\r\n");
+        const auto response = phone.readResponse();
+        return response ? response->statusLine() : std::string("no answer");
+    };
+    const auto restartWith = [this](const std::string& gameList) {
+        WriteIniValue("Server Setting", "Game List", gameList, folder.string() + "/Tarnwick.ini");
+        QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+        QTest::mouseClick(window->startButton(), Qt::LeftButton);
+    };
+    writeSettings(std::to_string(port), games.string());
+    open();
+    EXPECT_EQ(statusOfTheTop(), "HTTP/1.0 404 Not Found");
+
+    restartWith("1");
+    EXPECT_EQ(statusOfTheTop(), "HTTP/1.0 200 OK");
+
+    restartWith("yes");
+    EXPECT_EQ(statusOfTheTop(), "HTTP/1.0 404 Not Found");
+    EXPECT_EQ(logLines().filter("The game list is off: \"Game List\" under [Server Setting]").size(), 1);
+}
+
 } // namespace

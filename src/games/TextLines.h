@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+// The lines of a text, each without its line end. CR LF, LF and a CR alone
+// each end a line, as both the descriptor and the manifest formats allow.
+// A text that ends with a line end has no empty line after it.
+[[nodiscard]] std::vector<std::string_view> splitLines(std::string_view text);
+
+// `text` without the spaces and tabs at either end.
+[[nodiscard]] std::string_view trimBlanks(std::string_view text);

@@ -1,0 +1,139 @@
+#include "ChunkedBody.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+// Chunk sizes and trailer lines are short; a longer line is no chunked body,
+// and the cap keeps a line that trickles in from being searched at length.
+constexpr std::size_t kMaxLineBytes = 4096;
+
+std::string_view trimBlanks(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool isChunked(std::string_view header)
+{
+    constexpr std::string_view kName = "transfer-encoding";
+    std::string_view codings;
+    // The request line is skipped; the last field of the name counts.
+    for (auto lineEnd = header.find(kCrLf); lineEnd != std::string_view::npos;) {
+        const std::size_t start = lineEnd + kCrLf.size();
+        lineEnd = header.find(kCrLf, start);
+        // Without a line end the rest is the last line: npos - start still reaches the end.
+        const std::string_view line = header.substr(start, lineEnd - start);
+        const auto colon = line.find(':');
+        if (colon != std::string_view::npos && equalsIgnoringCase(line.substr(0, colon), kName))
+            codings = line.substr(colon + 1);
+    }
+    const auto comma = codings.rfind(',');
+    return equalsIgnoringCase(trimBlanks(comma == std::string_view::npos ? codings : codings.substr(comma + 1)),
+                              "chunked");
+}
+
+ChunkedBody::Status ChunkedBody::nextLine(std::string_view received, std::string_view& line)
+{
+    const std::string_view window = received.substr(0, m_position + kMaxLineBytes + kCrLf.size());
+    const auto end = window.find(kCrLf, m_position);
+    if (end == std::string_view::npos) {
+        if (window.size() == m_position + kMaxLineBytes + kCrLf.size())
+            return Status::Malformed;
+        // Even a line end that arrives next would end the body past the limit.
+        return received.size() >= m_maxBytes ? Status::TooLarge : Status::Incomplete;
+    }
+    if (end + kCrLf.size() > m_maxBytes)
+        return Status::TooLarge;
+    line = received.substr(m_position, end - m_position);
+    m_position = end + kCrLf.size();
+    return Status::Complete;
+}
+
+ChunkedBody::Status ChunkedBody::readSizeLine(std::string_view line)
+{
+    std::size_t digits = 0;
+    std::size_t size = 0;
+    for (; digits < line.size() && hexDigit(line[digits]) >= 0; ++digits) {
+        size = size * 16 + static_cast<std::size_t>(hexDigit(line[digits]));
+        // Past the limit already: more digits must not overflow the count.
+        if (size > m_maxBytes)
+            return Status::TooLarge;
+    }
+    const std::string_view rest = trimBlanks(line.substr(digits));
+    if (digits == 0 || !(rest.empty() || rest.front() == ';'))
+        return Status::Malformed;
+    if (m_position + size + kCrLf.size() > m_maxBytes)
+        return Status::TooLarge;
+    m_chunkLeft = size;
+    m_step = size == 0 ? Step::Trailer : Step::Data;
+    return Status::Incomplete;
+}
+
+ChunkedBody::Status ChunkedBody::decode(std::string_view received)
+{
+    for (;;) {
+        std::string_view line;
+        switch (m_step) {
+        case Step::SizeLine: {
+            if (const Status status = nextLine(received, line); status != Status::Complete)
+                return status;
+            if (const Status status = readSizeLine(line); status != Status::Incomplete)
+                return status;
+            break;
+        }
+        case Step::Data: {
+            const std::size_t available = std::min(m_chunkLeft, received.size() - m_position);
+            m_data.append(received.substr(m_position, available));
+            m_position += available;
+            m_chunkLeft -= available;
+            if (m_chunkLeft > 0)
+                return Status::Incomplete;
+            m_step = Step::DataEnd;
+            break;
+        }
+        case Step::DataEnd: {
+            const std::string_view end = received.substr(m_position, kCrLf.size());
+            if (!kCrLf.starts_with(end))
+                return Status::Malformed;
+            if (end.size() < kCrLf.size())
+                return Status::Incomplete;
+            m_position += kCrLf.size();
+            m_step = Step::SizeLine;
+            break;
+        }
+        case Step::Trailer:
+            if (const Status status = nextLine(received, line); status != Status::Complete)
+                return status;
+            if (line.empty())
+                m_step = Step::Done;
+            break;
+        case Step::Done:
+            return Status::Complete;
+        }
+    }
+}

@@ -1,0 +1,43 @@
+#include "GameFiles.h"
+
+#include "DescriptorReader.h"
+#include "JarArchive.h"
+#include "ManifestReader.h"
+
+#include <fstream>
+
+namespace {
+
+constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
+
+} // namespace
+
+std::optional<AttributeList> readDescriptorAttributes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string text(kMaxDescriptorBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad())
+        return std::nullopt;
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    // A line cut at the bound would show a value that is not the file's.
+    if (text.size() > kMaxDescriptorBytes)
+        text.resize(text.find_last_of("\r\n", kMaxDescriptorBytes - 1) + 1);
+    return readDescriptor(text).attributes;
+}
+
+std::optional<AttributeList> readManifestAttributes(const std::filesystem::path& archive, std::string& error)
+{
+    const std::optional<JarArchive> jar = JarArchive::open(archive, error);
+    if (!jar)
+        return std::nullopt;
+    const std::optional<std::string> manifest = jar->readEntry(kManifestName, kMaxManifestBytes, error);
+    if (!manifest) {
+        if (!jar->hasEntry(kManifestName))
+            error = "it holds no " + std::string(kManifestName);
+        return std::nullopt;
+    }
+    return readManifest(*manifest).attributes;
+}

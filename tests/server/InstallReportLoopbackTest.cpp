@@ -1,0 +1,106 @@
+#include "TarnwickServer.h"
+
+#include "LoopbackClient.h"
+#include "MemoryLog.h"
+#include "TempDirectory.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const std::string kReceipt =
+    "HTTP/1.0 200 OK\r\nContent-Length:0\r\nContent-type:text/html\r\nServer:Corvelle Server\r\n\r\n";
+
+// Phones report installs to the server over loopback.
+class InstallReportLoopback : public testing::Test {
+protected:
+    InstallReportLoopback()
+        : virtualDir(games.string())
+        , server(virtualDir, log)
+    {
+        games.write("a.jad", "MIDlet-Name: A\r\n");
+        std::string error;
+        EXPECT_TRUE(server.startListening(0, error)) << error;
+        port = server.listeningPort();
+    }
+
+    std::unique_ptr<LoopbackClient> connect()
+    {
+        auto client = std::make_unique<LoopbackClient>();
+        EXPECT_TRUE(client->connectTo(port));
+        return client;
+    }
+
+    // The log messages, without their time stamps and addresses.
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> result;
+        for (const std::string& entry : log.entries) {
+            const std::size_t start = entry.find("127.0.0.1 - ") + 12;
+            result.push_back(entry.substr(start, entry.size() - start - 2));
+        }
+        return result;
+    }
+
+    TempDirectory games;
+    std::string virtualDir;
+    MemoryLog log;
+    TarnwickServer server;
+    quint16 port = 0;
+};
+
+TEST_F(InstallReportLoopback, CurlPostsAChunkedReportAndGetsAnEmptyOk)
+{
+    QProcess curl;
+    // No "Expect: 100-continue": a phone does not wait for one either.
+    curl.start("curl", {"-s", "-i", "-H", "Transfer-Encoding: chunked", "-H", "Expect:", "--data-binary",
+                        "904 JAR Size Mismatch", QString("http://127.0.0.1:%1/notify?id=3").arg(port)});
+    ASSERT_TRUE(waitFor([&] { return curl.state() == QProcess::NotRunning; }, 15000));
+    EXPECT_EQ(curl.readAllStandardOutput().toStdString(), kReceipt);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Install report 904 JAR size mismatch, posted to /notify?id=3"});
+}
+
+TEST_F(InstallReportLoopback, AnswersReportsInAnyPiecesAndLeavesOtherPostsUnanswered)
+{
+    auto phone = connect();
+    const auto post = [](const std::string& path, const std::string& body) {
+        return "POST " + path + " HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    const std::string stream =
+        "POST /n HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n900 \r\n7\r\nSuccess\r\n0\r\n\r\n" +
+        post("/n", "913 Package not supported") + post("/del", "912 Deletion Notification") +
+        "GET /a.jad HTTP/1.0\r\n\r\n";
+    for (std::size_t at = 0; at < stream.size(); at += 7) {
+        phone->send(stream.substr(at, 7));
+        QTest::qWait(1);
+    }
+    const auto success = phone->readResponse();
+    const auto deletion = phone->readResponse();
+    const auto descriptor = phone->readResponse();
+    ASSERT_TRUE(success && deletion && descriptor);
+    EXPECT_EQ(success->head + "\r\n\r\n" + success->body, kReceipt);
+    EXPECT_EQ(deletion->head + "\r\n\r\n" + deletion->body, kReceipt);
+    EXPECT_EQ(descriptor->body, "MIDlet-Name: A\r\n");
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Install report 900 Success, posted to /n",
+                                                    "Delete report 912 Deletion notification, posted to /del",
+                                                    virtualDir + "/a.jad"}));
+    EXPECT_EQ(phone->receivedWithin(100), "");
+}
+
+TEST_F(InstallReportLoopback, ClosesAfterAMalformedChunkedBody)
+{
+    auto phone = connect();
+    phone->send("POST /n HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n900 Success\r\n0\r\n\r\n");
+    const auto response = phone->readResponse();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->statusLine(), "HTTP/1.0 400 Bad Request");
+    EXPECT_TRUE(phone->waitForClose());
+    EXPECT_EQ(messages(), std::vector<std::string>{
+                              "Sorry! Bad request. The chunked body is malformed; the connection is closed."});
+}
+
+} // namespace
