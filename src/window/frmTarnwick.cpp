@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
 
@@ -24,6 +25,25 @@ constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
 // Until the project has a home page of its own.
 constexpr const char* kHomePage = "https://tarnwick.example/ (placeholder address)";
+
+// Hands entries from any thread to the log view on the window's thread,
+// in their order, without waiting for it.
+class QueuedLogSink final : public LogSink {
+public:
+    explicit QueuedLogSink(ActivityLogView* view)
+        : m_view(view)
+    {
+    }
+
+    void appendEntry(std::string_view entry) override
+    {
+        QMetaObject::invokeMethod(
+            m_view, [view = m_view, text = std::string(entry)] { view->appendEntry(text); }, Qt::QueuedConnection);
+    }
+
+private:
+    ActivityLogView* m_view;
+};
 
 } // namespace
 
@@ -38,7 +58,8 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , cmdStopListening(new QPushButton(QStringLiteral("Stop Server"), this))
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
-    , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *txtWorkingStatus))
+    , m_logSink(std::make_unique<QueuedLogSink>(txtWorkingStatus))
+    , m_server(std::make_unique<TarnwickServer>(*m_logSink))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
     // size smaller keeps every caption whole.
@@ -96,6 +117,7 @@ void frmTarnwick::LoadVirtualDirectory()
     m_VirtualDir = ReadIniValue(kDirectorySection, kDirectoryKey, IniFilePath);
     if (!m_VirtualDir.empty())
         txtVirtualDir->setText(QString::fromStdString(m_VirtualDir));
+    m_server->setGameDirectory(m_VirtualDir);
 }
 
 void frmTarnwick::writeAboutLines()
@@ -156,6 +178,7 @@ void frmTarnwick::cmdBrowse_Click()
         logServerMessage("The game directory could not be saved in " + IniFilePath +
                          "; it is used until the program ends.");
     m_VirtualDir = txtVirtualDir->text().toStdString();
+    m_server->setGameDirectory(m_VirtualDir);
 }
 
 void frmTarnwick::SetButtonsListening()
@@ -172,8 +195,9 @@ void frmTarnwick::SetButtonsStopped()
 
 void frmTarnwick::logServerMessage(const std::string& message)
 {
-    // Slot 0 is the listener: the entry carries no peer address.
-    m_server->log().WriteActivityLog(message, 0);
+    // A line about the server itself carries no peer address. It goes where
+    // the about lines go, on this thread, so that the two keep their order.
+    txtWorkingStatus->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

@@ -59,5 +59,7 @@ private:
     ActivityLogView* txtWorkingStatus;
     QLabel* Label2;
 
+    // The log as the engine's I/O thread reaches it; outlives the server.
+    std::unique_ptr<LogSink> m_logSink;
     std::unique_ptr<TarnwickServer> m_server;
 };
