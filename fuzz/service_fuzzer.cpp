@@ -1,5 +1,5 @@
 // The request service fed what peers may send on several connections at
-// once, cut anywhere, with file reads, event-loop turns and closed
+// once, cut anywhere, with peers that stop and start reading and closed
 // connections in between, over a real game directory.
 //
 // Input: the bytes the peers send, optionally followed by "\n@@\n" and a
@@ -11,9 +11,10 @@
 //           2      the next n stream bytes wait on the socket, unannounced
 //           3      an arrival event with nothing new; with bit 7 set, on a
 //                  connection released before
-//           4      one turn of the event loop (high bit: the peers stop
-//                  reading what they are sent, or take all of it at once)
-//           5      the event loop until it is idle
+//           4      the harness looks at what the service took (high bit:
+//                  the peers stop reading what they are sent, or take all
+//                  of it at once)
+//           5      the same as 4 without the high bit
 //           6      the peer closes the connection
 //           7      (k % 72) KiB of byte f arrive (k, f = next script bytes),
 //                  up to 256 KiB in all: enough to pass the header limit
@@ -30,7 +31,6 @@
 
 #include "ChunkedBody.h"
 #include "FakeSocketControl.h"
-#include "ManualScheduler.h"
 #include "MemoryLog.h"
 #include "TempDirectory.h"
 #include "clsHttp.h"
@@ -332,11 +332,10 @@ struct Connection {
 class Session {
 public:
     explicit Session(const Games& games)
-        : m_virtualDir(games.dir)
-        , m_log(m_sink, m_sockets, m_clock)
-        , m_service(m_sockets, m_log, m_scheduler, m_virtualDir,
-                    [this](SlotNumber slot) { release(slot, true); })
+        : m_log(m_sink, m_sockets, m_clock)
+        , m_service(m_sockets, m_log, [this](SlotNumber slot) { release(slot, true); })
     {
+        m_service.setGameDirectory(games.dir);
     }
 
     SlotNumber slot(std::size_t index)
@@ -376,17 +375,7 @@ public:
             m_service.wsServer_DataArrival(m_lastReleased);
     }
 
-    void turn()
-    {
-        m_scheduler.runTurn();
-        noticeTaken();
-    }
-
-    void idle()
-    {
-        m_scheduler.runUntilIdle();
-        noticeTaken();
-    }
+    void idle() { noticeTaken(); }
 
     // The peer closed: the owner releases the slot as after a framing error.
     void peerClosed(SlotNumber number) { release(number, false); }
@@ -419,7 +408,7 @@ public:
             checkAnswers(number, connection, true);
             checkBuffer(number, connection, true);
         }
-        for (const auto& entry : m_sink.entries) {
+        for (const auto& entry : m_sink.entries()) {
             require(entry.ends_with(kCrLf), "a log entry without its line end");
             const std::string_view text(entry.data(), entry.size() - kCrLf.size());
             for (const char c : text) {
@@ -566,9 +555,7 @@ private:
         m_lastReleased = number;
     }
 
-    std::string m_virtualDir;
     FakeSocketControl m_sockets;
-    ManualScheduler m_scheduler;
     MemoryLog m_sink;
     FixedClock m_clock;
     ActivityLog m_log;
@@ -647,7 +634,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (*step & 0x80)
                 session.togglePeersReading();
             else
-                session.turn();
+                session.idle();
             break;
         case 5:
             session.idle();

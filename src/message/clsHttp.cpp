@@ -1,8 +1,10 @@
 #include "clsHttp.h"
 
+#include "ContentLength.h"
+
 #include <algorithm>
 #include <cctype>
-#include <limits>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -87,45 +89,19 @@ bool startsWithIgnoringCase(std::string_view line, std::string_view lowerPrefix)
                       [](char p, char c) { return p == lowered(c); });
 }
 
-// A decimal number with an optional sign and fraction, rounded to a whole
-// number with halves going to the even neighbour.
-enum class NumberParse { Ok, NotANumber, OutOfRange };
-
-NumberParse parseRoundedInt32(std::string_view text, std::int32_t& value)
+// The value of the first line whose start matches the name in any letter
+// case: the name and the one character after it (normally the colon) go,
+// then the blanks around the rest. Nothing when no line matches.
+std::optional<std::string> fieldValue(std::string_view headerText, std::string_view propertyName)
 {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
+    const std::string lowerName = toLower(propertyName);
+    for (std::string_view line : splitLines(headerText)) {
+        if (!startsWithIgnoringCase(line, lowerName))
+            continue;
+        line.remove_prefix(std::min(line.size(), lowerName.size() + 1));
+        return replaceAll(trimBlanks(line), kLineBreakEscape, kCrLf);
     }
-    const auto point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
-    const auto isDigits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }); };
-    if (whole.empty() && fraction.empty())
-        return NumberParse::NotANumber;
-    if (!isDigits(whole) || !isDigits(fraction))
-        return NumberParse::NotANumber;
-
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 2;
-    std::int64_t magnitude = 0;
-    for (char digit : whole) {
-        magnitude = magnitude * 10 + (digit - '0');
-        if (magnitude > kLimit)
-            return NumberParse::OutOfRange;
-    }
-    if (!fraction.empty()) {
-        const bool aboveHalf = fraction[0] > '5'
-            || (fraction[0] == '5' && fraction.find_first_not_of('0', 1) != std::string_view::npos);
-        const bool exactlyHalf = fraction[0] == '5' && !aboveHalf;
-        if (aboveHalf || (exactlyHalf && magnitude % 2 == 1))
-            ++magnitude;
-    }
-    const std::int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < std::numeric_limits<std::int32_t>::min() || signedValue > std::numeric_limits<std::int32_t>::max())
-        return NumberParse::OutOfRange;
-    value = static_cast<std::int32_t>(signedValue);
-    return NumberParse::Ok;
+    return std::nullopt;
 }
 
 } // namespace
@@ -202,14 +178,8 @@ bool clsHttp::importMessage(std::string_view strMessage)
 
 std::string clsHttp::getProperty(std::string_view propertyName) const
 {
-    const std::string lowerName = toLower(propertyName);
-    for (std::string_view line : splitLines(m_MessageHeader)) {
-        if (!startsWithIgnoringCase(line, lowerName))
-            continue;
-        // The name and the one character after it (normally the colon) go.
-        line.remove_prefix(std::min(line.size(), lowerName.size() + 1));
-        return replaceAll(trimBlanks(line), kLineBreakEscape, kCrLf);
-    }
+    if (auto value = fieldValue(m_MessageHeader, propertyName))
+        return std::move(*value);
     return propertyName == "Content-Length" ? "0" : "";
 }
 
@@ -221,20 +191,8 @@ void clsHttp::reSet()
 
 std::int32_t clsHttp::getContentLength(std::string_view headerText)
 {
-    constexpr std::string_view kKey = "content-length:";
-    for (std::string_view line : splitLines(headerText)) {
-        const auto at = toLower(line).find(kKey);
-        if (at == std::string::npos)
-            continue;
-        std::int32_t value = 0;
-        switch (parseRoundedInt32(trimBlanks(line.substr(at + kKey.size())), value)) {
-        case NumberParse::Ok:
-            return value;
-        case NumberParse::NotANumber:
-            return -1;
-        case NumberParse::OutOfRange:
-            return -2;
-        }
-    }
-    return -1;
+    const std::optional<std::string> value = fieldValue(headerText, "Content-Length");
+    if (!value)
+        return -1;
+    return parseContentLength(*value).value_or(-1);
 }

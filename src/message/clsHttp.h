@@ -35,7 +35,8 @@ public:
     // CR LF and std::out_of_range when its first line has fewer than three
     // words (the words before the missing one stay stored). Returns false,
     // keeping header and body, when the blank line is missing, the
-    // Content-Length field is missing or unusable, or the body is short.
+    // Content-Length field is missing or unusable (parseContentLength), or
+    // the body is short.
     bool importMessage(std::string_view strMessage);
 
     // The value of the first line whose start matches the name in any letter
@@ -53,8 +54,9 @@ public:
     [[nodiscard]] const std::string& statusLine() const { return m_statusLine; }
 
 private:
-    // The announced body length, -1 when the field is missing or not a
-    // number, -2 when the number does not fit in 32 bits.
+    // The announced body length by the same rule as the framing of requests
+    // (a field found as getProperty finds it, its value read by
+    // parseContentLength); -1 when the field is missing or unusable.
     static std::int32_t getContentLength(std::string_view headerText);
 
     std::string m_statusLine;

@@ -1,5 +1,18 @@
 #include "ConnectionSlots.h"
 
+namespace {
+
+// 445000 as "445,000": the sizes of games are read at a glance.
+std::string withThousands(std::int64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    return digits;
+}
+
+} // namespace
+
 ConnectionSlots::ConnectionSlots(SocketControl& wsServer, RequestService& service, ActivityLog& log)
     : m_wsServer(wsServer)
     , m_service(service)
@@ -37,6 +50,17 @@ void ConnectionSlots::wsServer_Close(SlotNumber slot)
 void ConnectionSlots::wsServer_Error(SlotNumber slot, int number, const std::string& description)
 {
     m_log.WriteActivityLog("Error " + std::to_string(number) + ": " + description, slot);
+}
+
+void ConnectionSlots::wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
+                                            std::int64_t size, bool fileShrank)
+{
+    const std::string progress = "closed after " + withThousands(bytesSent) + " of " + withThousands(size) + " bytes";
+    // A download cut short is the commonest sign of a phone that ran out of
+    // memory or lost the network in the middle of an install.
+    m_log.WriteActivityLog(fileShrank ? path + " shrank while it was sent; the connection was " + progress
+                                      : path + " " + progress,
+                           slot);
 }
 
 void ConnectionSlots::release(SlotNumber slot)

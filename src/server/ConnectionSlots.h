@@ -17,6 +17,8 @@ public:
     void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesSent, std::int64_t bytesRemaining) override;
     void wsServer_Close(SlotNumber slot) override;
     void wsServer_Error(SlotNumber slot, int number, const std::string& description) override;
+    void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent, std::int64_t size,
+                               bool fileShrank) override;
 
     // Closes a connection from this end and releases its slot.
     void release(SlotNumber slot);

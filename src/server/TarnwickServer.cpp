@@ -1,37 +1,81 @@
 #include "TarnwickServer.h"
 
 #include <charconv>
+#include <future>
 
-TarnwickServer::TarnwickServer(const std::string& virtualDir, LogSink& logSink, const Clock* clock)
-    : m_log(logSink, m_wsServer, clock ? *clock : m_systemClock)
-    , m_service(m_wsServer, m_log, m_scheduler, virtualDir, [this](SlotNumber slot) { m_slots.release(slot); })
-    , m_slots(m_wsServer, m_service, m_log)
+TarnwickServer::TarnwickServer(LogSink& logSink, const Clock* clock)
+    : m_wsServer(m_loop)
+    , m_core(m_wsServer, logSink, clock ? *clock : m_systemClock)
+    , m_thread([this] { m_loop.run(); })
 {
-    m_wsServer.setEventHandler(&m_slots);
+}
+
+TarnwickServer::~TarnwickServer()
+{
+    m_loop.quit();
+    m_thread.join();
+}
+
+template <typename Task>
+auto TarnwickServer::onIoThread(Task task) const -> decltype(task())
+{
+    std::packaged_task<decltype(task())()> work(std::move(task));
+    auto result = work.get_future();
+    m_loop.post([&work] { work(); });
+    return result.get();
 }
 
 bool TarnwickServer::startListening(std::int32_t port, std::string& error)
 {
-    if (m_wsServer.State(0) != SocketState::Closed)
-        m_wsServer.Close(0);
-    m_wsServer.LocalPort(0, port);
-    return m_wsServer.Listen(0, error);
+    return onIoThread([this, port, &error] {
+        if (m_wsServer.State(0) != SocketState::Closed)
+            m_wsServer.Close(0);
+        m_wsServer.LocalPort(0, port);
+        return m_wsServer.Listen(0, error);
+    });
 }
 
 void TarnwickServer::stopListening()
 {
-    if (m_wsServer.State(0) != SocketState::Closed)
-        m_wsServer.Close(0);
+    onIoThread([this] {
+        if (m_wsServer.State(0) != SocketState::Closed)
+            m_wsServer.Close(0);
+    });
 }
 
 bool TarnwickServer::isListening() const
 {
-    return m_wsServer.State(0) == SocketState::Listening;
+    return onIoThread([this] { return m_wsServer.State(0) == SocketState::Listening; });
 }
 
 std::uint16_t TarnwickServer::listeningPort() const
 {
-    return m_wsServer.boundPort(0);
+    return onIoThread([this] { return m_wsServer.boundPort(0); });
+}
+
+void TarnwickServer::setGameDirectory(std::string virtualDir)
+{
+    onIoThread([this, &virtualDir] { m_core.service().setGameDirectory(std::move(virtualDir)); });
+}
+
+void TarnwickServer::setGameList(bool on)
+{
+    onIoThread([this, on] { m_core.service().setGameList(on); });
+}
+
+void TarnwickServer::setDescriptorServedHandler(std::function<void(const std::string&)> handler)
+{
+    onIoThread([this, &handler] { m_core.service().setDescriptorServedHandler(std::move(handler)); });
+}
+
+void TarnwickServer::resetLastSlot()
+{
+    onIoThread([this] { m_core.slots().resetLastSlot(); });
+}
+
+SlotNumber TarnwickServer::lastSlot() const
+{
+    return onIoThread([this] { return m_core.slots().lastSlot(); });
 }
 
 std::optional<std::int32_t> portFromSetting(std::string_view text, std::string& error)

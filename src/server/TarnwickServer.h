@@ -1,22 +1,27 @@
 #pragma once
 
-#include "ActivityLog.h"
-#include "ConnectionSlots.h"
-#include "QtScheduler.h"
-#include "QtSocketControl.h"
-#include "RequestService.h"
+#include "EpollSocketControl.h"
+#include "EventLoop.h"
+#include "ServerCore.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
-// The socket array, the connection slots and the request service, wired
-// together on the Qt event loop. The owner keeps the game directory and the
-// log area; this serves from the one and writes to the other.
+// The serving engine on an I/O thread of its own, and the small handle the
+// window holds: every call is safe from any thread but the I/O thread
+// itself, and returns once the engine has done what it asks. Entries go to
+// `logSink` from the I/O thread.
 class TarnwickServer {
 public:
     // Entries are stamped by `clock`, or by the system's clock when none is given.
-    TarnwickServer(const std::string& virtualDir, LogSink& logSink, const Clock* clock = nullptr);
+    explicit TarnwickServer(LogSink& logSink, const Clock* clock = nullptr);
+    // Stops the I/O thread; the listener and every connection close with it.
+    ~TarnwickServer();
+    TarnwickServer(const TarnwickServer&) = delete;
+    TarnwickServer& operator=(const TarnwickServer&) = delete;
 
     // Closes the listener if it listens and listens again on `port`. On
     // failure returns false with the reason in `error`; the listener stays closed.
@@ -26,20 +31,27 @@ public:
     [[nodiscard]] bool isListening() const;
     [[nodiscard]] std::uint16_t listeningPort() const;
     // Whether folders are answered with their games (see RequestService).
-    void setGameList(bool on) { m_service.setGameList(on); }
+    void setGameList(bool on);
 
-    void resetLastSlot() { m_slots.resetLastSlot(); }
-    [[nodiscard]] SlotNumber lastSlot() const { return m_slots.lastSlot(); }
+    // The engine's own copy of the game directory, in force from the next request on.
+    void setGameDirectory(std::string virtualDir);
+    // Called on the I/O thread with the mapped path of every descriptor
+    // answered with 200; it must not block.
+    void setDescriptorServedHandler(std::function<void(const std::string& mappedPath)> handler);
 
-    ActivityLog& log() { return m_log; }
+    void resetLastSlot();
+    [[nodiscard]] SlotNumber lastSlot() const;
 
 private:
+    // Runs `task` on the I/O thread and waits for its result.
+    template <typename Task>
+    auto onIoThread(Task task) const -> decltype(task());
+
     SystemClock m_systemClock;
-    QtSocketControl m_wsServer;
-    QtScheduler m_scheduler;
-    ActivityLog m_log;
-    RequestService m_service;
-    ConnectionSlots m_slots;
+    mutable EventLoop m_loop;
+    EpollSocketControl m_wsServer;
+    mutable ServerCore m_core;
+    std::thread m_thread;
 };
 
 // The listening port from its settings text: a whole number from 1 to 65535.

@@ -7,6 +7,12 @@
 #include <string_view>
 
 // Where finished entries go: the log area on screen (and standard output).
+//
+// The serving engine calls appendEntry on its own I/O thread, the window on
+// its thread for its own lines: an implementation must be safe to call from
+// any thread at once and must never block the caller (no waiting for the
+// screen, for standard output or for a lock held while either is written);
+// entries from one thread keep their order.
 class LogSink {
 public:
     virtual ~LogSink() = default;

@@ -1,7 +1,11 @@
 #include "GameDirectory.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 std::string MapPath(std::string_view virtualDir, std::string_view requestPath)
 {
@@ -29,17 +33,34 @@ bool hasDotSegment(std::string_view requestPath)
 
 } // namespace
 
-bool isGameDirectoryPath(std::string_view virtualDir, std::string_view requestPath)
+bool isServablePath(std::string_view virtualDir, std::string_view requestPath)
 {
     if (virtualDir.empty() || requestPath.empty() || requestPath.front() != '/')
         return false;
     return requestPath.find('\0') == std::string_view::npos && !hasDotSegment(requestPath);
 }
 
-bool isServableFile(std::string_view virtualDir, std::string_view requestPath, std::string_view mappedPath)
+OpenedGameFile openGameFile(std::string_view virtualDir, std::string_view requestPath, const std::string& mappedPath)
 {
-    if (!isGameDirectoryPath(virtualDir, requestPath))
-        return false;
-    std::error_code error;
-    return std::filesystem::is_regular_file(std::filesystem::path(mappedPath), error);
+    OpenedGameFile opened;
+    if (!isServablePath(virtualDir, requestPath))
+        return opened;
+    FileDescriptor file(::open(mappedPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.isOpen()) {
+        // A name that leads nowhere is a missing file; anything else is there
+        // and cannot be read.
+        const bool missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP;
+        opened.status = missing ? OpenedGameFile::Status::NotFound : OpenedGameFile::Status::Unreadable;
+        return opened;
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) {
+        opened.status = OpenedGameFile::Status::Unreadable;
+        return opened;
+    }
+    if (!S_ISREG(info.st_mode))
+        return opened;
+    opened.status = OpenedGameFile::Status::Opened;
+    opened.body = FileBody{std::move(file), static_cast<std::int64_t>(info.st_size), mappedPath};
+    return opened;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileBody.h"
+
 #include <string>
 #include <string_view>
 
@@ -10,14 +12,26 @@
 // decoding, and the query stays part of the name.
 [[nodiscard]] std::string MapPath(std::string_view virtualDir, std::string_view requestPath);
 
-// Whether a request path may name something in the game directory at all.
-// A path that does not begin with "/", that has a segment beginning with "."
-// (hidden files, and every "." or ".." that could climb out), or that holds
-// a NUL byte never does; nor does anything while no game directory is set,
-// since the mapping would then start at the root of the file system.
-[[nodiscard]] bool isGameDirectoryPath(std::string_view virtualDir, std::string_view requestPath);
+// Whether a request path may name a file to serve at all, before the disk
+// is asked: a path that does not begin with "/", that has a segment
+// beginning with "." (hidden files, and every "." or ".." that could climb
+// out), or that holds a NUL byte is never served; nor is anything while no
+// game directory is set, since the mapping would then start at the root of
+// the file system.
+[[nodiscard]] bool isServablePath(std::string_view virtualDir, std::string_view requestPath);
 
-// Whether a request may be answered with the file its mapped path names: an
-// ordinary file (links followed) inside the game directory.
-[[nodiscard]] bool isServableFile(std::string_view virtualDir, std::string_view requestPath,
-                                  std::string_view mappedPath);
+struct OpenedGameFile {
+    enum class Status {
+        Opened,     // `body` holds the open file and its size
+        NotFound,   // no such file, or not an ordinary file (links followed)
+        Unreadable, // there, but the system refused to open it
+    };
+    Status status = Status::NotFound;
+    FileBody body;
+};
+
+// Opens the file a request names, once: the checks are made on the open
+// descriptor, so the file cannot be swapped between a check and the open.
+// Opening never blocks, whatever the path names (a FIFO, a device).
+[[nodiscard]] OpenedGameFile openGameFile(std::string_view virtualDir, std::string_view requestPath,
+                                          const std::string& mappedPath);

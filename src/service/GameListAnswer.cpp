@@ -104,7 +104,7 @@ GameListAnswer answerMadeDescriptor(const std::string& mapped, const fs::path& a
 GameListAnswer answerWithGameList(std::string_view virtualDir, std::string_view requestPath)
 {
     std::string path = decodeUrlPath(requestPath);
-    if (!isGameDirectoryPath(virtualDir, path))
+    if (!isServablePath(virtualDir, path))
         return serveFile(std::move(path));
     const std::string mapped = MapPath(virtualDir, path);
     std::error_code error;

@@ -1,27 +1,13 @@
 #include "ReceiveBuffer.h"
 
+#include "ContentLength.h"
 #include "clsHttp.h"
 
-#include <algorithm>
-#include <charconv>
-#include <limits>
+#include <optional>
 
 namespace {
 
 constexpr std::string_view kBlankLine = "\r\n\r\n";
-
-// A Content-Length value as the field lookup returns it (blanks trimmed).
-bool parseLength(std::string_view text, std::int64_t& length)
-{
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size())
-        return false;
-    length = value;
-    return true;
-}
 
 } // namespace
 
@@ -51,12 +37,12 @@ ReceiveBuffer::Result ReceiveBuffer::takeRequest()
 
     clsHttp header;
     header.m_MessageHeader = std::string(held.substr(0, blankLine));
-    std::int64_t bodySize = 0;
-    if (!parseLength(header.getProperty("Content-Length"), bodySize))
+    const std::optional<std::int32_t> bodySize = parseContentLength(header.getProperty("Content-Length"));
+    if (!bodySize)
         return {Status::BadContentLength, {}};
-    if (bodySize > kMaxBodyBytes)
+    if (*bodySize > kMaxBodyBytes)
         return {Status::BodyTooLarge, {}};
-    const std::size_t requestSize = headerSize + static_cast<std::size_t>(bodySize);
+    const std::size_t requestSize = headerSize + static_cast<std::size_t>(*bodySize);
     if (held.size() < requestSize)
         return {};
 

@@ -4,18 +4,18 @@
 #include "GameListAnswer.h"
 #include "InstallReport.h"
 #include "MimeType.h"
-#include "ReadWholeFile.h"
 #include "Response.h"
 #include "clsHttp.h"
 
 #include <stdexcept>
 
-RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler,
-                               const std::string& virtualDir, std::function<void(SlotNumber)> releaseSlot)
+namespace {
+constexpr std::string_view kDescriptorType = "text/vnd.sun.j2me.app-descriptor";
+}
+
+RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
     , m_log(log)
-    , m_scheduler(scheduler)
-    , m_VirtualDir(virtualDir)
     , m_releaseSlot(std::move(releaseSlot))
 {
 }
@@ -130,15 +130,23 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
     }
     const std::string mappedPath = MapPath(m_VirtualDir, path);
     m_log.WriteActivityLog(mappedPath, slot);
-    if (!isServableFile(m_VirtualDir, path, mappedPath)) {
+    OpenedGameFile opened = openGameFile(m_VirtualDir, path, mappedPath);
+    switch (opened.status) {
+    case OpenedGameFile::Status::NotFound:
         m_log.WriteActivityLog(kNotFoundMessage, slot);
         respond(slot, errorResponse(status::kNotFound, kNotFoundMessage));
         return;
+    case OpenedGameFile::Status::Unreadable:
+        m_log.WriteActivityLog(kUnreadableMessage, slot);
+        respond(slot, errorResponse(status::kServerError, kUnreadableMessage));
+        return;
+    case OpenedGameFile::Status::Opened:
+        break;
     }
     PendingResponse response;
     response.statusLine = status::kOk;
     response.mimeType = GetMimeType(mappedPath);
-    response.filePath = mappedPath;
+    response.file = std::move(opened.body);
     respond(slot, std::move(response));
 }
 
@@ -186,57 +194,30 @@ void RequestService::rejectFraming(SlotNumber slot, Connection& connection, Rece
 
 void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection)
 {
-    // A read that finishes at once comes back here while the loop below runs;
-    // the loop then finds the answer ready itself.
-    if (connection->sending)
-        return;
-    connection->sending = true;
     // What the peer has not taken yet holds the next answer back; the
     // socket's progress brings it on.
     while (!connection->responses.empty() && m_wsServer.unsentBytes(slot) <= kMaxUnsentBytes) {
-        PendingResponse& head = connection->responses.front();
-        if (!head.filePath.empty()) {
-            if (!head.reading)
-                startReading(slot, connection);
-            if (!head.filePath.empty())
-                break; // Still reading: its last piece sends it.
-        }
-        m_wsServer.SendData(slot, buildResponse(head.statusLine, head.mimeType, std::move(head.body)));
-        const bool closeAfter = head.closeAfter;
+        PendingResponse head = std::move(connection->responses.front());
         connection->responses.pop_front();
-        if (closeAfter) {
+        send(slot, head);
+        if (head.closeAfter) {
             m_releaseSlot(slot);
-            break;
+            return;
         }
     }
-    connection->sending = false;
 }
 
-void RequestService::startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+void RequestService::send(SlotNumber slot, PendingResponse& response)
 {
-    PendingResponse& head = connection->responses.front();
-    head.reading = true;
-    std::weak_ptr<Connection> weak = connection;
-    ReadWholeFile(
-        m_scheduler, head.filePath, [weak] { return !weak.expired(); },
-        [this, slot, weak](FileContents contents) {
-            const std::shared_ptr<Connection> connection = weak.lock();
-            if (!connection)
-                return;
-            PendingResponse& head = connection->responses.front();
-            if (contents) {
-                head.body = std::move(*contents);
-            } else {
-                m_log.WriteActivityLog(kUnreadableMessage, slot);
-                head = errorResponse(status::kServerError, kUnreadableMessage);
-            }
-            head.filePath.clear();
-            // Finishing at once, inside the sending loop, that loop goes on by itself.
-            if (connection->sending)
-                return;
-            sendReadyResponses(slot, connection);
-            resumeIntake(slot, connection);
-        });
+    if (!response.file.file.isOpen()) {
+        m_wsServer.SendData(slot, buildResponse(response.statusLine, response.mimeType, std::move(response.body)));
+        return;
+    }
+    const std::string mappedPath = response.file.path;
+    m_wsServer.SendFile(slot, buildResponseHead(response.statusLine, response.mimeType, response.file.size),
+                        std::move(response.file));
+    if (m_descriptorServed && response.mimeType == kDescriptorType)
+        m_descriptorServed(mappedPath);
 }
 
 bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath)

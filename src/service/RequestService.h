@@ -2,7 +2,6 @@
 
 #include "ActivityLog.h"
 #include "ReceiveBuffer.h"
-#include "Scheduler.h"
 #include "SocketControl.h"
 
 #include <deque>
@@ -18,18 +17,28 @@
 // was served.
 //
 // Each connection's answers leave in the order its requests came, while
-// different connections progress side by side: a file is read in pieces
-// between other events, and a later answer on the same connection waits for
+// different connections progress side by side: a file is opened when its
+// request is served and handed to the socket array, which sends it from the
+// file a slice at a time; a later answer on the same connection waits for
 // the earlier one. A peer that does not read what it is sent is not served
 // further until it does, so no connection can make the server hold more
-// than a few answers for it.
+// than a few answers (and open files) for it.
 class RequestService {
 public:
-    // `virtualDir` is the game directory in force, read anew for every
-    // request. `releaseSlot` closes a connection and releases its slot; it is
-    // called after the answer to a request whose end cannot be found.
-    RequestService(SocketControl& wsServer, ActivityLog& log, Scheduler& scheduler, const std::string& virtualDir,
-                   std::function<void(SlotNumber)> releaseSlot);
+    // `releaseSlot` closes a connection and releases its slot; it is called
+    // after the answer to a request whose end cannot be found.
+    RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot);
+
+    // The game directory in force, read anew for every request.
+    void setGameDirectory(std::string virtualDir) { m_VirtualDir = std::move(virtualDir); }
+    [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
+
+    // Called with the mapped path each time a descriptor (a file of the
+    // descriptor's type) is answered with 200, as it is handed to the socket.
+    void setDescriptorServedHandler(std::function<void(const std::string& mappedPath)> handler)
+    {
+        m_descriptorServed = std::move(handler);
+    }
 
     // The receive buffer txtReceivedData(n) lives from the slot's creation to
     // its release; answers still pending for a released slot are dropped.
@@ -58,9 +67,8 @@ private:
         std::string statusLine;
         std::string mimeType = "text/html";
         std::string body;
-        // Set while the body still has to be read from this file.
-        std::string filePath;
-        bool reading = false;
+        // When open, the body is sent from this file instead.
+        FileBody file;
         bool closeAfter = false;
     };
 
@@ -70,7 +78,6 @@ private:
         // The connection's framing failed: what arrives now is ignored, and it
         // closes once its answers are out.
         bool closing = false;
-        bool sending = false;
     };
 
     // An error page under the given status line.
@@ -84,15 +91,15 @@ private:
     void resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status);
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
-    void startReading(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+    void send(SlotNumber slot, PendingResponse& response);
     // Answers the request when the game list does; else gives the path to serve.
     bool answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath);
 
     SocketControl& m_wsServer;
     ActivityLog& m_log;
-    Scheduler& m_scheduler;
-    const std::string& m_VirtualDir;
+    std::string m_VirtualDir;
     std::function<void(SlotNumber)> m_releaseSlot;
+    std::function<void(const std::string&)> m_descriptorServed;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
     bool m_gameList = false;
 };

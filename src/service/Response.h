@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,3 +22,8 @@ inline constexpr std::string_view kUnreadableMessage = "Sorry! File could not be
 // The full text of a response: status line, Content-Length, Content-type,
 // Server, a blank line and the body.
 [[nodiscard]] std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body);
+
+// The same text up to and including the blank line, for a body of
+// `contentLength` bytes that is sent after it from elsewhere.
+[[nodiscard]] std::string buildResponseHead(std::string_view statusLine, std::string_view mimeType,
+                                            std::int64_t contentLength);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileBody.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,11 +28,20 @@ public:
     // Some of what was handed to SendData has gone out; `bytesRemaining` is
     // what is still waiting to be sent.
     virtual void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesSent, std::int64_t bytesRemaining) = 0;
-    // The peer has closed the connection (or it broke).
+    // The connection is over: the peer closed it after every answer it was
+    // handed went out (a peer that only shut its sending side still gets
+    // them all), or it broke.
     virtual void wsServer_Close(SlotNumber slot) = 0;
     // Something went wrong on the element that no call could report, such as
     // a connection the system refused to accept.
     virtual void wsServer_Error(SlotNumber slot, int number, const std::string& description) = 0;
+    // A file body handed to SendFile did not go out whole: the connection
+    // ended (the peer closed it or it broke) after `bytesSent` of its `size`
+    // bytes, or the file came to its end early because it shrank
+    // (`fileShrank`), which also ends the connection. Raised before the
+    // connection's close.
+    virtual void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
+                                       std::int64_t size, bool fileShrank) = 0;
 
 protected:
     ~SocketEvents() = default;
@@ -65,8 +76,12 @@ public:
     [[nodiscard]] virtual std::string GetData(SlotNumber slot) = 0;
     // Queues the text for sending after earlier sends; never blocks.
     virtual void SendData(SlotNumber slot, std::string data) = 0;
-    // What was handed to SendData and has not gone out yet: a peer that does
-    // not read lets this grow.
+    // Queues `head` and then the file's bytes, sent from the file a slice at
+    // a time: the file is never held in memory. A file that has grown is
+    // sent at its announced size.
+    virtual void SendFile(SlotNumber slot, std::string head, FileBody body) = 0;
+    // What was handed to SendData and SendFile and has not gone out yet: a
+    // peer that does not read lets this grow.
     [[nodiscard]] virtual std::int64_t unsentBytes(SlotNumber slot) const = 0;
     // The peer's address in dotted form.
     [[nodiscard]] virtual std::string RemoteHostIP(SlotNumber slot) const = 0;

@@ -41,7 +41,7 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
     , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
-    , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *m_logRelay))
+    , m_server(std::make_unique<TarnwickServer>(*m_logRelay))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
     // size smaller keeps every caption whole.
@@ -101,6 +101,7 @@ void frmTarnwick::LoadVirtualDirectory()
     m_VirtualDir = ReadIniValue(kDirectorySection, kDirectoryKey, IniFilePath);
     if (!m_VirtualDir.empty())
         txtVirtualDir->setText(QString::fromStdString(m_VirtualDir));
+    m_server->setGameDirectory(m_VirtualDir);
 }
 
 void frmTarnwick::writeAboutLines()
@@ -172,6 +173,7 @@ void frmTarnwick::cmdBrowse_Click()
         logServerMessage("The game directory could not be saved in " + IniFilePath +
                          "; it is used until the program ends.");
     m_VirtualDir = txtVirtualDir->text().toStdString();
+    m_server->setGameDirectory(m_VirtualDir);
 }
 
 void frmTarnwick::SetButtonsListening()
@@ -188,8 +190,9 @@ void frmTarnwick::SetButtonsStopped()
 
 void frmTarnwick::logServerMessage(const std::string& message)
 {
-    // Slot 0 is the listener: the entry carries no peer address.
-    m_server->log().WriteActivityLog(message, 0);
+    // A line about the server itself carries no peer address. It goes where
+    // the about lines go, on this thread, so that the two keep their order.
+    m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

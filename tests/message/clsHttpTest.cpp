@@ -154,7 +154,7 @@ std::ostream& operator<<(std::ostream& out, const LengthCase& c)
 
 class ContentLengthValues : public testing::TestWithParam<LengthCase> {};
 
-TEST_P(ContentLengthValues, AreRoundedHalfToEvenAndBoundedTo32Bits)
+TEST_P(ContentLengthValues, AreWholeNumbersOfDigitsWithin32Bits)
 {
     clsHttp message;
     const std::string raw = std::string("P / HTTP/1.0\r\ncontent-LENGTH:") + GetParam().value + "\r\n\r\nabcdef";
@@ -166,11 +166,12 @@ TEST_P(ContentLengthValues, AreRoundedHalfToEvenAndBoundedTo32Bits)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ContentLengthValues,
-                         testing::Values(LengthCase{" 2 ", "ab"}, LengthCase{"2.5", "ab"}, LengthCase{"3.5", "abcd"},
-                                         LengthCase{"2.51", "abc"}, LengthCase{"+1", "a"}, LengthCase{"0", ""},
-                                         LengthCase{"-0.4", ""}, LengthCase{".5", ""}, LengthCase{"", nullptr},
+                         testing::Values(LengthCase{" 2 ", "ab"}, LengthCase{"0", ""}, LengthCase{"006", "abcdef"},
+                                         LengthCase{"2.5", nullptr}, LengthCase{"+1", nullptr},
+                                         LengthCase{"-0", nullptr}, LengthCase{".5", nullptr}, LengthCase{"", nullptr},
                                          LengthCase{"1e1", nullptr}, LengthCase{"\t1", nullptr},
-                                         LengthCase{"2147483648", nullptr}, LengthCase{"7", nullptr}));
+                                         LengthCase{"1 2", nullptr}, LengthCase{"2147483648", nullptr},
+                                         LengthCase{"7", nullptr}));
 
 TEST(GetMessage, LaysOutStatusLengthFieldsBlankLineAndBody)
 {

@@ -4,11 +4,12 @@
 #include "MemoryLog.h"
 #include "TempDirectory.h"
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -19,10 +20,10 @@ const std::string kReceipt =
 class InstallReportLoopback : public testing::Test {
 protected:
     InstallReportLoopback()
-        : virtualDir(games.string())
-        , server(virtualDir, log)
+        : server(log)
     {
         games.write("a.jad", "MIDlet-Name: A\r\n");
+        server.setGameDirectory(games.string());
         std::string error;
         EXPECT_TRUE(server.startListening(0, error)) << error;
         port = server.listeningPort();
@@ -39,7 +40,7 @@ protected:
     std::vector<std::string> messages() const
     {
         std::vector<std::string> result;
-        for (const std::string& entry : log.entries) {
+        for (const std::string& entry : log.entries()) {
             const std::size_t start = entry.find("127.0.0.1 - ") + 12;
             result.push_back(entry.substr(start, entry.size() - start - 2));
         }
@@ -47,20 +48,25 @@ protected:
     }
 
     TempDirectory games;
-    std::string virtualDir;
     MemoryLog log;
     TarnwickServer server;
-    quint16 port = 0;
+    std::uint16_t port = 0;
 };
 
 TEST_F(InstallReportLoopback, CurlPostsAChunkedReportAndGetsAnEmptyOk)
 {
-    QProcess curl;
     // No "Expect: 100-continue": a phone does not wait for one either.
-    curl.start("curl", {"-s", "-i", "-H", "Transfer-Encoding: chunked", "-H", "Expect:", "--data-binary",
-                        "904 JAR Size Mismatch", QString("http://127.0.0.1:%1/notify?id=3").arg(port)});
-    ASSERT_TRUE(waitFor([&] { return curl.state() == QProcess::NotRunning; }, 15000));
-    EXPECT_EQ(curl.readAllStandardOutput().toStdString(), kReceipt);
+    const std::string command = "curl -s -i -H 'Transfer-Encoding: chunked' -H 'Expect:' --data-binary "
+                                "'904 JAR Size Mismatch' 'http://127.0.0.1:" +
+                                std::to_string(port) + "/notify?id=3'";
+    FILE* curl = ::popen(command.c_str(), "r");
+    ASSERT_NE(curl, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, curl)) > 0;)
+        output.append(buffer, count);
+    EXPECT_EQ(::pclose(curl), 0);
+    EXPECT_EQ(output, kReceipt);
     EXPECT_EQ(messages(), std::vector<std::string>{"Install report 904 JAR size mismatch, posted to /notify?id=3"});
 }
 
@@ -76,7 +82,7 @@ TEST_F(InstallReportLoopback, AnswersReportsInAnyPiecesAndLeavesOtherPostsUnansw
         "GET /a.jad HTTP/1.0\r\n\r\n";
     for (std::size_t at = 0; at < stream.size(); at += 7) {
         phone->send(stream.substr(at, 7));
-        QTest::qWait(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     const auto success = phone->readResponse();
     const auto deletion = phone->readResponse();
@@ -87,7 +93,7 @@ TEST_F(InstallReportLoopback, AnswersReportsInAnyPiecesAndLeavesOtherPostsUnansw
     EXPECT_EQ(descriptor->body, "MIDlet-Name: A\r\n");
     EXPECT_EQ(messages(), (std::vector<std::string>{"Install report 900 Success, posted to /n",
                                                     "Delete report 912 Deletion notification, posted to /del",
-                                                    virtualDir + "/a.jad"}));
+                                                    games.string() + "/a.jad"}));
     EXPECT_EQ(phone->receivedWithin(100), "");
 }
 

@@ -107,8 +107,8 @@ TEST(ActivityLog, StampsTheSlotsPeerAndShowsControlCharactersEscaped)
 
     log.WriteActivityLog("/a\r\n# forged entry\x7f", 3);
 
-    ASSERT_EQ(sink.entries.size(), 1u);
-    EXPECT_EQ(sink.entries[0], "# 08-12-26 20:17:07 # -       127.0.0.1 - /a%0D%0A# forged entry%7F\r\n");
+    ASSERT_EQ(sink.entries().size(), 1u);
+    EXPECT_EQ(sink.entries()[0], "# 08-12-26 20:17:07 # -       127.0.0.1 - /a%0D%0A# forged entry%7F\r\n");
 }
 
 } // namespace

@@ -43,11 +43,10 @@ protected:
     // The one answer to a GET, with what it logged.
     Answer fetch(const std::string& path)
     {
-        sockets.elements[1].sent.clear();
-        sink.entries.clear();
+        sockets.sent[1].clear();
+        sink.clear();
         arrive(1, "GET " + path + " HTTP/1.1\r\nHost: 10.0.0.2\r\n\r\n");
-        scheduler.runUntilIdle();
-        EXPECT_EQ(sockets.elements[1].sent.size(), 1u) << path;
+        EXPECT_EQ(sockets.sent[1].size(), 1u) << path;
         const std::string sent = sockets.sentOn(1);
         const auto headEnd = sent.find("\r\n\r\n");
         const auto typeAt = sent.find("Content-type:");
@@ -87,7 +86,7 @@ TEST_F(GameList, ListsDescriptorsLoneArchivesAndSubfoldersButNothingHidden)
         const Answer page = fetch(path);
         EXPECT_EQ(page.status, "HTTP/1.0 200 OK");
         EXPECT_EQ(page.type, "text/html");
-        EXPECT_EQ(sink.entries, std::vector<std::string>{entry(virtualDir + path)});
+        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + path)});
         EXPECT_NE(page.body.find("<p><a href=\"/hello.jad\">Hello</a> 1.0.3<br>Tarnwick, 36 bytes</p>"),
                   std::string::npos)
             << page.body;
@@ -142,7 +141,7 @@ TEST_F(GameList, EscapesEveryNameAndItsLinkLeadsToTheFile)
     const Answer descriptor = fetch(link);
     EXPECT_EQ(descriptor.status, "HTTP/1.0 200 OK");
     EXPECT_EQ(descriptor.body, "MIDlet-Name: <b>Bold</b> & \"Co\" Zoë\r\n");
-    EXPECT_EQ(sink.entries, std::vector<std::string>{entry(virtualDir + "/" + fileName)});
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + "/" + fileName)});
 }
 
 TEST_F(GameList, PrefersAFoldersIndexPage)
@@ -162,7 +161,7 @@ TEST_F(GameList, PrefersAFoldersIndexPage)
         const Answer answer = fetch(c.path);
         EXPECT_EQ(answer.status, "HTTP/1.0 200 OK") << c.path;
         EXPECT_EQ(answer.body, c.body) << c.path;
-        EXPECT_EQ(sink.entries, std::vector<std::string>{entry(virtualDir + c.logged)}) << c.path;
+        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + c.logged)}) << c.path;
     }
 }
 
@@ -178,7 +177,7 @@ TEST_F(GameList, MakesADescriptorFromALoneArchivesManifest)
                          "MIDlet-Description: A game whose description is folded at 72 bytes\r\n"
                          "MicroEdition-Configuration: CLDC-1.1\r\nMIDlet-Jar-URL: Lone%20Game.jar\r\n"
                          "MIDlet-Jar-Size: " + std::to_string(sizeOf("Lone Game.jar")) + "\r\n");
-    EXPECT_EQ(sink.entries, std::vector<std::string>{entry(virtualDir + "/Lone Game.jad")});
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + "/Lone Game.jad")});
 
     // The archive is then found at the address the descriptor gives.
     const Answer archive = fetch("/Lone%20Game.jar");
@@ -200,11 +199,11 @@ TEST_F(GameList, MakesNoDescriptorWhereOneExistsOrTheArchiveIsUnreadable)
 
     const Answer broken = fetch("/broken.jad");
     EXPECT_EQ(broken.status, "HTTP/1.0 404 Not Found");
-    EXPECT_EQ(sink.entries, (std::vector<std::string>{entry(virtualDir + "/broken.jad"),
+    EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(games.string() + "/broken.jad"),
                                                       entry("Sorry! File not found. No descriptor could be made for "
                                                             "broken.jar: not a zip archive.")}));
     EXPECT_EQ(fetch("/plain.jad").status, "HTTP/1.0 404 Not Found");
-    EXPECT_EQ(sink.entries.back(),
+    EXPECT_EQ(sink.entries().back(),
               entry("Sorry! File not found. No descriptor could be made for plain.jar: it holds no "
                     "META-INF/MANIFEST.MF."));
     for (const char* refused : {"/.hidden.jad", "/missing.jad", "/%2e%2e/", "/%2Ehidden.jad", "/.secret/"})
@@ -235,7 +234,7 @@ TEST_F(GameList, IsOffWithoutTheSetting)
 
     for (const std::string path : {"/", "/sub/", "/lone.jad"}) {
         EXPECT_EQ(fetch(path).status, "HTTP/1.0 404 Not Found") << path;
-        EXPECT_EQ(sink.entries, (std::vector<std::string>{entry(virtualDir + path), entry("Sorry! File not found.")}));
+        EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(games.string() + path), entry("Sorry! File not found.")}));
     }
     // Paths are used as sent.
     games.write("My Game.jad", "x");

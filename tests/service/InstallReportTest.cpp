@@ -42,19 +42,18 @@ TEST_P(InstallReports, AreAnsweredWithAnEmptyOkAndLoggedOthersLeftUnanswered)
     // A GET behind the POST shows that the body was taken off whole.
     games.write("a.jad", "x");
     arrive(1, GetParam().request + "GET /a.jad HTTP/1.0\r\n\r\n");
-    scheduler.runUntilIdle();
 
     const auto entry = [](const std::string& message) {
         return "# 08-12-26 20:17:07 # -        10.0.0.1 - " + message + "\r\n";
     };
-    const std::string served = entry(virtualDir + "/a.jad");
+    const std::string served = entry(games.string() + "/a.jad");
     if (GetParam().logged.empty()) {
-        ASSERT_EQ(sockets.elements[1].sent.size(), 1u);
-        EXPECT_EQ(sink.entries, std::vector<std::string>{served});
+        ASSERT_EQ(sockets.sent[1].size(), 1u);
+        EXPECT_EQ(sink.entries(), std::vector<std::string>{served});
     } else {
-        ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
-        EXPECT_EQ(sockets.elements[1].sent[0], kReceipt);
-        EXPECT_EQ(sink.entries, (std::vector<std::string>{entry(GetParam().logged), served}));
+        ASSERT_EQ(sockets.sent[1].size(), 2u);
+        EXPECT_EQ(sockets.sent[1][0], kReceipt);
+        EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(GetParam().logged), served}));
     }
 }
 

@@ -89,7 +89,8 @@ protected:
 
     bool servable(const std::string& requestPath) const
     {
-        return isServableFile(games.string(), requestPath, MapPath(games.string(), requestPath));
+        return openGameFile(games.string(), requestPath, MapPath(games.string(), requestPath)).status
+            == OpenedGameFile::Status::Opened;
     }
 
     TempDirectory games;
@@ -117,13 +118,13 @@ TEST_F(Confinement, NeverServesFromOutsideOrHiddenOrFolders)
     }
     // An absolute path that does not start with "/" is used as it is, and refused.
     const std::string absolute = (outside.path() / "secret.jad").string();
-    EXPECT_FALSE(isServableFile(games.string(), "C:" + absolute, "C:" + absolute));
+    EXPECT_FALSE(isServablePath(games.string(), "C:" + absolute));
 }
 
 TEST_F(Confinement, ServesNothingWithoutAGameDirectory)
 {
     const std::string absolute = (games.path() / "a.jad").string();
-    EXPECT_FALSE(isServableFile("", absolute, MapPath("", absolute)));
+    EXPECT_EQ(openGameFile("", absolute, MapPath("", absolute)).status, OpenedGameFile::Status::NotFound);
 }
 
 } // namespace

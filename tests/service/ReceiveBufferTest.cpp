@@ -1,5 +1,7 @@
 #include "ReceiveBuffer.h"
 
+#include "clsHttp.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -180,5 +182,37 @@ INSTANTIATE_TEST_SUITE_P(
                     // Just under the limits is fine.
                     FramingCase{withLength("1048576"), Status::Incomplete},
                     FramingCase{std::string(ReceiveBuffer::kMaxHeaderBytes - 1, 'x'), Status::Incomplete}));
+
+// The framing and the message object read the length by one rule: where the
+// framing ends a request, importing it takes exactly the bytes after the
+// blank line as its body, and a length the framing refuses, import refuses too.
+class OneLengthRule : public testing::TestWithParam<std::string> {};
+
+TEST_P(OneLengthRule, FramingAndImportAgreeOnTheBody)
+{
+    const std::string header = "POST / HTTP/1.0\r\n" + GetParam();
+    ReceiveBuffer buffer;
+    buffer.append(header + "\r\n\r\nabcdef");
+    const ReceiveBuffer::Result framed = buffer.takeRequest();
+    clsHttp message;
+    if (framed.status != Status::Complete) {
+        EXPECT_EQ(framed.status, Status::BadContentLength);
+        EXPECT_FALSE(message.importMessage(header + "\r\n\r\nabcdef"));
+        return;
+    }
+    const std::string body = framed.request.substr(header.size() + 4);
+    // Import without a field keeps no body of its own; the framing took none.
+    if (!message.importMessage(framed.request)) {
+        EXPECT_EQ(body, "");
+        return;
+    }
+    EXPECT_EQ(message.Data(), body);
+}
+
+INSTANTIATE_TEST_SUITE_P(FieldLines, OneLengthRule,
+                         testing::Values("Content-Length: 2", "content-length:3 ", "X-Content-Length: 2",
+                                         "Via: x\r\nContent-Length: 4", "Content-Length : 2", "Content-Length: 2.5",
+                                         "Content-Length: +1", "Content-Length:", "Content-Length: 1, 1"),
+                         [](const auto& info) { return "Line" + std::to_string(info.index); });
 
 } // namespace

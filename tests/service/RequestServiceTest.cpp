@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -11,15 +16,10 @@ const std::string kNotFoundPage =
 const std::string kBadRequestPage =
     "<html><head><title>Error on Server</title></head><body>Sorry! Bad request.</body></html>";
 
-std::string get(const std::string& path, const std::string& method = "GET")
+int openDescriptors()
 {
-    return method + " " + path + " HTTP/1.0\r\nUser-Agent: phone\r\n\r\n";
-}
-
-std::string response(const std::string& status, const std::string& type, const std::string& body)
-{
-    return status + "\r\nContent-Length:" + std::to_string(body.size()) + "\r\nContent-type:" + type +
-        "\r\nServer:Corvelle Server\r\n\r\n" + body;
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator{}));
 }
 
 class RequestServiceTest : public testing::Test, protected ServiceHarness {
@@ -28,6 +28,7 @@ protected:
     {
         return "# 08-12-26 20:17:07 # -        10.0.0.1 - " + message + "\r\n";
     }
+    std::string mapped(const std::string& path) const { return games.string() + path; }
 };
 
 TEST_F(RequestServiceTest, ServesADescriptorWithItsTypeAndOneLogEntry)
@@ -36,22 +37,50 @@ TEST_F(RequestServiceTest, ServesADescriptorWithItsTypeAndOneLogEntry)
     games.write("a.jad", descriptor);
 
     arrive(1, get("/a.jad"));
-    scheduler.runUntilIdle();
 
-    EXPECT_EQ(sockets.elements[1].sent,
-              std::vector<std::string>{response("HTTP/1.0 200 OK", "text/vnd.sun.j2me.app-descriptor", descriptor)});
-    EXPECT_EQ(sink.entries, std::vector<std::string>{entry(virtualDir + "/a.jad")});
+    EXPECT_EQ(sockets.sent[1], std::vector<std::string>{okResponse(kDescriptorType, descriptor)});
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(mapped("/a.jad"))});
 }
 
 TEST_F(RequestServiceTest, AnswersAMissingFileWithTheNotFoundPageAndTwoEntries)
 {
     arrive(1, get("/missing.jad"));
 
-    EXPECT_EQ(sockets.elements[1].sent,
-              std::vector<std::string>{response("HTTP/1.0 404 Not Found", "text/html", kNotFoundPage)});
-    EXPECT_EQ(sink.entries,
-              (std::vector<std::string>{entry(virtualDir + "/missing.jad"), entry("Sorry! File not found.")}));
+    EXPECT_EQ(sockets.sent[1], std::vector<std::string>{response("HTTP/1.0 404 Not Found", "text/html", kNotFoundPage)});
+    EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(mapped("/missing.jad")), entry("Sorry! File not found.")}));
 }
+
+// Whatever stands where a game was expected, only an ordinary file is sent;
+// a FIFO with no writer must not hold the connection (or the server) up.
+struct SwappedCase {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> make;
+};
+
+std::ostream& operator<<(std::ostream& out, const SwappedCase& c)
+{
+    return out << c.name;
+}
+
+class SwappedIn : public testing::TestWithParam<SwappedCase>, protected ServiceHarness {};
+
+TEST_P(SwappedIn, IsAnsweredLikeAMissingFile)
+{
+    GetParam().make(games.path() / "game.jar");
+    arrive(1, get("/game.jar"));
+
+    EXPECT_EQ(sockets.sentOn(1), response("HTTP/1.0 404 Not Found", "text/html", kNotFoundPage));
+    ASSERT_EQ(sink.entries().size(), 2u);
+    EXPECT_NE(sink.entries()[1].find("Sorry! File not found."), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Things, SwappedIn,
+    testing::Values(SwappedCase{"Fifo", [](const std::filesystem::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }},
+                    SwappedCase{"Folder", [](const std::filesystem::path& at) { std::filesystem::create_directory(at); }},
+                    SwappedCase{"LinkToNothing",
+                                [](const std::filesystem::path& at) { std::filesystem::create_symlink("nowhere", at); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RequestServiceTest, AnswersTraversalLikeAMissingFile)
 {
@@ -61,14 +90,13 @@ TEST_F(RequestServiceTest, AnswersTraversalLikeAMissingFile)
     for (const std::string& path : {"/../" + name + "/secret.jad", "/x/../../" + name + "/secret.jad",
                                     (outside.path() / "secret.jad").string().substr(1)})
         arrive(1, get(path));
-    scheduler.runUntilIdle();
 
-    EXPECT_EQ(sockets.elements[1].sent.size(), 3u);
+    EXPECT_EQ(sockets.sent[1].size(), 3u);
     EXPECT_EQ(sockets.sentOn(1).find("SECRET"), std::string::npos);
-    EXPECT_EQ(sink.entries.size(), 6u);
+    EXPECT_EQ(sink.entries().size(), 6u);
 }
 
-TEST_F(RequestServiceTest, SendsEmptyFilesAndEveryByteValueUnchanged)
+TEST_F(RequestServiceTest, SendsEmptyFilesAndEveryByteValueFromTheFile)
 {
     std::string allBytes;
     for (int byte = 0; byte < 256; ++byte)
@@ -77,90 +105,93 @@ TEST_F(RequestServiceTest, SendsEmptyFilesAndEveryByteValueUnchanged)
     games.write("bytes.jar", allBytes);
 
     arrive(1, get("/empty.jar") + get("/bytes.jar"));
-    scheduler.runUntilIdle();
 
-    EXPECT_EQ(sockets.sentOn(1), response("HTTP/1.0 200 OK", "application/java-archive", "") +
-                                      response("HTTP/1.0 200 OK", "application/java-archive", allBytes));
+    EXPECT_EQ(sockets.sentOn(1), okResponse(kArchiveType, "") + okResponse(kArchiveType, allBytes));
+    EXPECT_EQ(sockets.filesSent, (std::vector<std::string>{mapped("/empty.jar"), mapped("/bytes.jar")}));
 }
 
-TEST_F(RequestServiceTest, ReadsLargeFilesInPiecesBetweenOtherWorkAndSendsThemWhole)
-{
-    const std::string archive(700, 'j');
-    games.write("game.jar", archive);
-
-    arrive(1, get("/game.jar"));
-    EXPECT_TRUE(sockets.elements[1].sent.empty()) << "the second piece waits for the next turn";
-    EXPECT_TRUE(scheduler.runTurn());
-
-    EXPECT_EQ(sockets.elements[1].sent,
-              std::vector<std::string>{response("HTTP/1.0 200 OK", "application/java-archive", archive)});
-    EXPECT_FALSE(scheduler.runTurn());
-}
-
-TEST_F(RequestServiceTest, AnswersEachConnectionInOrderWhileOthersGoOn)
+TEST_F(RequestServiceTest, AnswersEachConnectionInOrder)
 {
     games.write("big.jar", std::string(5000, 'b'));
     games.write("small.jad", "s");
 
     arrive(1, get("/big.jar") + get("/small.jad"));
     arrive(2, get("/small.jad"));
-    EXPECT_TRUE(sockets.elements[1].sent.empty()) << "the small answer waits behind the big one";
-    EXPECT_EQ(sockets.elements[2].sent.size(), 1u) << "another connection is not held up";
 
-    scheduler.runUntilIdle();
-    ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
-    EXPECT_NE(sockets.elements[1].sent[0].find("Content-Length:5000"), std::string::npos);
-    EXPECT_NE(sockets.elements[1].sent[1].find("Content-Length:1\r\n"), std::string::npos);
+    ASSERT_EQ(sockets.sent[1].size(), 2u);
+    EXPECT_NE(sockets.sent[1][0].find("Content-Length:5000"), std::string::npos);
+    EXPECT_EQ(sockets.sent[1][1], okResponse(kDescriptorType, "s"));
+    EXPECT_EQ(sockets.sent[2], std::vector<std::string>{okResponse(kDescriptorType, "s")});
 }
 
 TEST_F(RequestServiceTest, LogsAndAnswersOnlyGet)
 {
     games.write("a.jad", "x");
     arrive(1, get("/a.jad", "HEAD") + get("/a.jad", "POST") + get("/a.jad", "get"));
-    scheduler.runUntilIdle();
 
-    EXPECT_TRUE(sockets.elements[1].sent.empty());
-    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_TRUE(sockets.sent[1].empty());
+    EXPECT_TRUE(sink.entries().empty());
 }
 
 TEST_F(RequestServiceTest, AnswersAShortRequestLineWithBadRequestAndKeepsTheConnection)
 {
     games.write("a.jad", "x");
     arrive(1, "GET /a.jad\r\n\r\n" + get("/a.jad"));
-    scheduler.runUntilIdle();
 
-    ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
-    EXPECT_EQ(sockets.elements[1].sent[0], response("HTTP/1.0 400 Bad Request", "text/html", kBadRequestPage));
-    EXPECT_EQ(sockets.elements[1].sent[1], response("HTTP/1.0 200 OK", "text/vnd.sun.j2me.app-descriptor", "x"));
-    EXPECT_TRUE(released.empty());
-    EXPECT_EQ(sink.entries.size(), 2u);
+    ASSERT_EQ(sockets.sent[1].size(), 2u);
+    EXPECT_EQ(sockets.sent[1][0], response("HTTP/1.0 400 Bad Request", "text/html", kBadRequestPage));
+    EXPECT_EQ(sockets.sent[1][1], okResponse(kDescriptorType, "x"));
+    EXPECT_TRUE(sockets.closed.empty());
+    EXPECT_EQ(sink.entries().size(), 2u);
 }
 
-TEST_F(RequestServiceTest, AnswersAnUnreadableFileWithServerError)
+// Lowers the limit of descriptors to the lowest free one, for as long as it
+// lives: the next open fails.
+class NoFreeDescriptors {
+public:
+    NoFreeDescriptors()
+    {
+        getrlimit(RLIMIT_NOFILE, &m_original);
+        rlimit tight = m_original;
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        ::close(lowestFree);
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+        setrlimit(RLIMIT_NOFILE, &tight);
+    }
+    ~NoFreeDescriptors() { setrlimit(RLIMIT_NOFILE, &m_original); }
+
+private:
+    rlimit m_original{};
+};
+
+TEST_F(RequestServiceTest, AnswersAFileThatCannotBeOpenedWithServerError)
 {
-    games.write("big.jar", std::string(2000, 'b'));
-    const auto doomed = games.write("doomed.jad", "d");
+    games.write("a.jad", "d");
+    {
+        // The file is there; the system refuses to open it.
+        const NoFreeDescriptors exhausted;
+        arrive(1, get("/a.jad"));
+    }
 
-    arrive(1, get("/big.jar") + get("/doomed.jad"));
-    std::filesystem::remove(doomed);
-    scheduler.runUntilIdle();
-
-    ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
-    EXPECT_EQ(sockets.elements[1].sent[1].rfind("HTTP/1.0 500 Internal Server Error\r\n", 0), 0u);
-    EXPECT_EQ(sink.entries.back(), entry("Sorry! File could not be read."));
+    ASSERT_EQ(sockets.sent[1].size(), 1u);
+    EXPECT_EQ(sockets.sent[1][0].rfind("HTTP/1.0 500 Internal Server Error\r\n", 0), 0u);
+    EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(mapped("/a.jad")), entry("Sorry! File could not be read.")}));
 }
 
-TEST_F(RequestServiceTest, DropsTheAnswerOfASlotReleasedWhileReading)
+TEST_F(RequestServiceTest, ClosesTheFilesOfAnswersDroppedWithTheirSlot)
 {
-    games.write("big.jar", std::string(5000, 'b'));
-    arrive(1, get("/big.jar"));
+    games.write("big.jar", std::string(300 * 1024, 'b'));
+    const int before = openDescriptors();
+    sockets.peersDoNotRead = true;
+    arrive(1, get("/big.jar") + get("/big.jar") + get("/big.jar"));
+    ASSERT_EQ(sockets.sent[1].size(), 1u) << "the others wait for the peer to read";
 
-    sockets.Unload(1);
-    service.UnloadBuffer(1);
-    scheduler.runUntilIdle();
+    core.slots().release(1);
+    sockets.peersDoNotRead = false;
+    service.wsServer_SendProgress(1, 0);
 
-    EXPECT_FALSE(sockets.elements.contains(1));
-    EXPECT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sockets.sent[1].size(), 1u);
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST_F(RequestServiceTest, AnswersFramingErrorsThenReleasesTheSlotAndIgnoresTheRest)
@@ -168,13 +199,13 @@ TEST_F(RequestServiceTest, AnswersFramingErrorsThenReleasesTheSlotAndIgnoresTheR
     games.write("a.jad", "x");
     arrive(1, get("/a.jad") + "POST / HTTP/1.0\r\nContent-Length: -5\r\n\r\n" + get("/a.jad"));
     arrive(1, get("/a.jad"));
-    scheduler.runUntilIdle();
 
-    ASSERT_EQ(sockets.elements[1].sent.size(), 2u);
-    EXPECT_EQ(sockets.elements[1].sent[1], response("HTTP/1.0 400 Bad Request", "text/html", kBadRequestPage));
-    EXPECT_EQ(released, std::vector<SlotNumber>{1});
-    ASSERT_EQ(sink.entries.size(), 2u);
-    EXPECT_NE(sink.entries[1].find("Sorry! Bad request."), std::string::npos);
+    ASSERT_EQ(sockets.sent[1].size(), 2u);
+    EXPECT_EQ(sockets.sent[1][1], response("HTTP/1.0 400 Bad Request", "text/html", kBadRequestPage));
+    EXPECT_EQ(sockets.closed, std::vector<SlotNumber>{1});
+    EXPECT_FALSE(sockets.elements.contains(1));
+    ASSERT_EQ(sink.entries().size(), 2u);
+    EXPECT_NE(sink.entries()[1].find("Sorry! Bad request."), std::string::npos);
 }
 
 TEST_F(RequestServiceTest, HoldsUpAPeerThatDoesNotReadUntilItDoes)
@@ -187,26 +218,23 @@ TEST_F(RequestServiceTest, HoldsUpAPeerThatDoesNotReadUntilItDoes)
         pipelined += get("/big.jar");
 
     arrive(1, pipelined);
-    scheduler.runUntilIdle();
     arrive(1, get("/big.jar"));
-    scheduler.runUntilIdle();
-    // Three answers pass the limit of what may wait unsent; no more are read
-    // from disk, and no more requests are taken than may be queued.
-    EXPECT_EQ(sockets.elements[1].sent.size(), 3u);
-    EXPECT_LE(sink.entries.size() - 3, RequestService::kMaxPendingResponses);
+    // Three answers pass the limit of what may wait unsent; no more are sent,
+    // and no more requests are taken than may be queued.
+    EXPECT_EQ(sockets.sent[1].size(), 3u);
+    EXPECT_LE(sink.entries().size() - 3, RequestService::kMaxPendingResponses);
     EXPECT_FALSE(sockets.elements[1].incoming.empty()) << "what came later waits in the socket";
 
     // The peer reads: everything is answered, in order, a little at a time.
-    for (int round = 0; round < 100 && sockets.elements[1].sent.size() < 41; ++round) {
+    for (int round = 0; round < 100 && sockets.sent[1].size() < 41; ++round) {
         sockets.elements[1].unsent = 0;
         service.wsServer_SendProgress(1, 0);
-        scheduler.runUntilIdle();
         EXPECT_LE(sockets.elements[1].unsent, RequestService::kMaxUnsentBytes + 200 * 1024);
     }
-    ASSERT_EQ(sockets.elements[1].sent.size(), 41u);
-    for (const auto& answer : sockets.elements[1].sent)
-        EXPECT_EQ(answer, response("HTTP/1.0 200 OK", "application/java-archive", archive));
-    EXPECT_EQ(sink.entries.size(), 41u);
+    ASSERT_EQ(sockets.sent[1].size(), 41u);
+    for (const auto& answer : sockets.sent[1])
+        EXPECT_EQ(answer, okResponse(kArchiveType, archive));
+    EXPECT_EQ(sink.entries().size(), 41u);
 }
 
 TEST_F(RequestServiceTest, KeepsEachSlotsBufferApart)
@@ -214,13 +242,13 @@ TEST_F(RequestServiceTest, KeepsEachSlotsBufferApart)
     games.write("a.jad", "x");
     arrive(1, "GET /a.jad HTTP/1.0\r\n");
     arrive(2, "GET /missing HTTP/1.0\r\n\r\n");
-    EXPECT_TRUE(sockets.elements[1].sent.empty());
+    EXPECT_TRUE(sockets.sent[1].empty());
     EXPECT_EQ(service.txtReceivedData(1)->text(), "GET /a.jad HTTP/1.0\r\n");
     EXPECT_EQ(service.txtReceivedData(2)->text(), "");
 
     arrive(1, "\r\n");
-    EXPECT_EQ(sockets.elements[1].sent.size(), 1u);
-    EXPECT_EQ(sockets.elements[2].sent.size(), 1u);
+    EXPECT_EQ(sockets.sent[1].size(), 1u);
+    EXPECT_EQ(sockets.sent[2].size(), 1u);
 }
 
 TEST_F(RequestServiceTest, ReadsTheGameDirectoryAnewForEveryRequest)
@@ -230,11 +258,22 @@ TEST_F(RequestServiceTest, ReadsTheGameDirectoryAnewForEveryRequest)
     games.write("a.jad", "first");
 
     arrive(1, get("/a.jad"));
-    virtualDir = other.string();
+    service.setGameDirectory(other.string());
     arrive(1, get("/a.jad"));
 
-    EXPECT_EQ(sockets.sentOn(1), response("HTTP/1.0 200 OK", "text/vnd.sun.j2me.app-descriptor", "first") +
-                                      response("HTTP/1.0 200 OK", "text/vnd.sun.j2me.app-descriptor", "other"));
+    EXPECT_EQ(sockets.sentOn(1), okResponse(kDescriptorType, "first") + okResponse(kDescriptorType, "other"));
+}
+
+TEST_F(RequestServiceTest, ReportsEachDescriptorAnsweredWithItsContent)
+{
+    games.write("a.jad", "x");
+    games.write("a.jar", "y");
+    std::vector<std::string> reported;
+    service.setDescriptorServedHandler([&](const std::string& path) { reported.push_back(path); });
+
+    arrive(1, get("/a.jad") + get("/a.jar") + get("/missing.jad") + get("/A.JAD"));
+
+    EXPECT_EQ(reported, std::vector<std::string>{mapped("/a.jad")});
 }
 
 } // namespace

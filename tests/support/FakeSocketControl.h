@@ -2,10 +2,13 @@
 
 #include "SocketControl.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 // The socket array in memory: what a test feeds in is what GetData hands
 // over, and every send is recorded per slot.
@@ -15,7 +18,6 @@ public:
         SocketState state = SocketState::Closed;
         std::int32_t localPort = 0;
         std::string incoming;
-        std::vector<std::string> sent;
         std::string remoteHostIP = "10.0.0.1";
         int closeCalls = 0;
         // What a peer that does not read leaves unsent.
@@ -62,7 +64,16 @@ public:
         auto& element = elements.at(slot);
         if (peersDoNotRead)
             element.unsent += static_cast<std::int64_t>(data.size());
-        element.sent.push_back(std::move(data));
+        sent[slot].push_back(std::move(data));
+    }
+    // Recorded as one send of the head and the file's bytes as they are now.
+    void SendFile(SlotNumber slot, std::string head, FileBody body) override
+    {
+        std::string bytes(static_cast<std::size_t>(body.size), '\0');
+        const ssize_t count = ::pread(body.file.get(), bytes.data(), bytes.size(), 0);
+        bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        filesSent.push_back(body.path);
+        SendData(slot, head + bytes);
     }
     std::int64_t unsentBytes(SlotNumber slot) const override
     {
@@ -79,12 +90,16 @@ public:
     std::string sentOn(SlotNumber slot) const
     {
         std::string all;
-        for (const auto& piece : elements.at(slot).sent)
-            all += piece;
+        if (const auto found = sent.find(slot); found != sent.end())
+            for (const auto& piece : found->second)
+                all += piece;
         return all;
     }
 
     std::map<SlotNumber, Element> elements;
+    // Every send per slot, kept after the slot's release.
+    std::map<SlotNumber, std::vector<std::string>> sent;
+    std::vector<std::string> filesSent;
     std::vector<std::pair<SlotNumber, ConnectionRequestId>> accepted;
     std::vector<SlotNumber> closed;
     SocketEvents* events = nullptr;

@@ -1,14 +1,21 @@
 #pragma once
 
-#include <QTcpSocket>
-#include "WaitFor.h"
-
-#include <QTest>
-
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
-// A plain TCP client on loopback that waits while the event loop (and so
-// the server in this process) runs.
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// A plain TCP client on loopback. Every wait is bounded; the server runs on
+// its own thread meanwhile.
 class LoopbackClient {
 public:
     struct Response {
@@ -17,78 +24,151 @@ public:
         [[nodiscard]] std::string statusLine() const { return head.substr(0, head.find("\r\n")); }
     };
 
-    // False when refused or not connected in time.
-    bool connectTo(quint16 port, int timeoutMs = 5000)
+    LoopbackClient() = default;
+    LoopbackClient(const LoopbackClient&) = delete;
+    LoopbackClient& operator=(const LoopbackClient&) = delete;
+    ~LoopbackClient()
     {
-        bool failed = false;
-        const auto watch = QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, [&] { failed = true; });
-        m_socket.connectToHost("127.0.0.1", port);
-        waitFor([&] { return failed || m_socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs);
-        QObject::disconnect(watch);
-        return m_socket.state() == QAbstractSocket::ConnectedState;
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    // False when refused or not connected in time. A receive buffer of
+    // `receiveBuffer` bytes (0: the system's) makes a slow reader.
+    bool connectTo(std::uint16_t port, int timeoutMs = 5000, int receiveBuffer = 0)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (receiveBuffer > 0)
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            return true;
+        if (errno != EINPROGRESS || !waitFor(POLLOUT, timeoutMs))
+            return false;
+        int error = 0;
+        socklen_t length = sizeof error;
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        return error == 0;
     }
 
     void send(const std::string& data)
     {
-        m_socket.write(data.data(), static_cast<qint64>(data.size()));
-        m_socket.flush();
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            const ssize_t count = ::send(m_fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (count > 0)
+                sent += static_cast<std::size_t>(count);
+            else if (count < 0 && errno == EAGAIN)
+                waitFor(POLLOUT, 1000);
+            else
+                return;
+        }
+    }
+
+    // The peer's sending side only: answers may still come.
+    void shutdownSending() { ::shutdown(m_fd, SHUT_WR); }
+
+    // Closes at once with a reset, as a phone that loses the network does.
+    void abort()
+    {
+        const linger hard{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        ::close(m_fd);
+        m_fd = -1;
     }
 
     // The next response, framed by its Content-Length; nothing on time-out.
     std::optional<Response> readResponse(int timeoutMs = 10000)
     {
+        const auto deadline = after(timeoutMs);
         std::size_t headEnd = std::string::npos;
         std::size_t length = 0;
-        const bool complete = waitFor(
-            [&] {
-                fill();
-                if (headEnd == std::string::npos) {
-                    headEnd = m_received.find("\r\n\r\n");
-                    if (headEnd == std::string::npos)
-                        return false;
+        for (;;) {
+            if (headEnd == std::string::npos) {
+                headEnd = m_received.find("\r\n\r\n");
+                if (headEnd != std::string::npos) {
                     const auto field = m_received.find("Content-Length:");
-                    if (field == std::string::npos || field > headEnd)
-                        return true;
-                    length = std::stoul(m_received.substr(field + 15));
+                    length = field == std::string::npos || field > headEnd ? 0 : std::stoul(m_received.substr(field + 15));
                 }
-                return m_received.size() >= headEnd + 4 + length;
-            },
-            timeoutMs);
-        if (!complete)
-            return std::nullopt;
+            }
+            if (headEnd != std::string::npos && m_received.size() >= headEnd + 4 + length)
+                break;
+            if (!fill(deadline))
+                return std::nullopt;
+        }
         Response response{m_received.substr(0, headEnd), m_received.substr(headEnd + 4, length)};
         m_received.erase(0, headEnd + 4 + length);
         return response;
     }
 
-    // Whether the server closed the connection within the time.
+    // What has arrived once it is at least `size` bytes, left to be read
+    // again; nothing on time-out or close.
+    std::optional<std::string> readBytes(std::size_t size, int timeoutMs = 10000)
+    {
+        const auto deadline = after(timeoutMs);
+        while (m_received.size() < size)
+            if (!fill(deadline))
+                return std::nullopt;
+        return m_received;
+    }
+
+    // Whether the server closed the connection within the time; what came
+    // before the close stays to be taken with receivedWithin.
     bool waitForClose(int timeoutMs = 5000)
     {
-        return waitFor(
-            [&] {
-                fill();
-                return m_socket.state() == QAbstractSocket::UnconnectedState;
-            },
-            timeoutMs);
+        const auto deadline = after(timeoutMs);
+        while (!m_closed)
+            if (!fill(deadline) && !m_closed)
+                return false;
+        return true;
     }
 
     // Whatever arrived, without waiting beyond `ms`.
     std::string receivedWithin(int ms)
     {
-        QTest::qWait(ms);
-        fill();
+        const auto deadline = after(ms);
+        while (fill(deadline)) {
+        }
         return std::exchange(m_received, {});
     }
 
-    QTcpSocket& socket() { return m_socket; }
+    [[nodiscard]] bool closed() const { return m_closed; }
 
 private:
-    void fill()
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    static TimePoint after(int ms) { return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms); }
+
+    bool waitFor(short events, int timeoutMs)
     {
-        const QByteArray data = m_socket.readAll();
-        m_received.append(data.constData(), static_cast<std::size_t>(data.size()));
+        pollfd watched{m_fd, events, 0};
+        return ::poll(&watched, 1, timeoutMs) > 0;
     }
 
-    QTcpSocket m_socket;
+    // Reads what comes before the deadline; false on time-out or close.
+    bool fill(TimePoint deadline)
+    {
+        if (m_closed || m_fd < 0)
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !waitFor(POLLIN, static_cast<int>(left.count())))
+            return false;
+        char buffer[64 * 1024];
+        const ssize_t count = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (count > 0) {
+            m_received.append(buffer, static_cast<std::size_t>(count));
+            return true;
+        }
+        if (count < 0 && errno == EAGAIN)
+            return true;
+        m_closed = true;
+        return false;
+    }
+
+    int m_fd = -1;
     std::string m_received;
+    bool m_closed = false;
 };

@@ -1,24 +1,23 @@
 #pragma once
 
-#include "RequestService.h"
+#include "ServerCore.h"
 
 #include "FakeSocketControl.h"
-#include "ManualScheduler.h"
+#include "HttpText.h"
 #include "MemoryLog.h"
 #include "TempDirectory.h"
 
 #include <string>
-#include <vector>
 
-// The request service over a real folder, with the network, the clock and
-// the event loop in the test's hands; slots 1 to 3 are open.
+// The request service wired as in the program, over a real folder, with
+// the network and the clock in the test's hands; slots 1 to 3 are open.
 class ServiceHarness {
 protected:
     ServiceHarness()
-        : virtualDir(games.string())
-        , log(sink, sockets, clock)
-        , service(sockets, log, scheduler, virtualDir, [this](SlotNumber slot) { released.push_back(slot); })
+        : core(sockets, sink, clock)
+        , service(core.service())
     {
+        service.setGameDirectory(games.string());
         for (SlotNumber slot : {1, 2, 3}) {
             sockets.Load(slot);
             sockets.elements[slot].state = SocketState::Connected;
@@ -26,19 +25,18 @@ protected:
         }
     }
 
+    // Data for a released slot is announced with nothing to take.
     void arrive(SlotNumber slot, const std::string& data)
     {
-        sockets.elements.at(slot).incoming += data;
+        if (const auto found = sockets.elements.find(slot); found != sockets.elements.end())
+            found->second.incoming += data;
         service.wsServer_DataArrival(slot);
     }
 
     TempDirectory games;
-    std::string virtualDir;
     FakeSocketControl sockets;
-    ManualScheduler scheduler;
     MemoryLog sink;
     FixedClock clock;
-    ActivityLog log;
-    RequestService service;
-    std::vector<SlotNumber> released;
+    ServerCore core;
+    RequestService& service;
 };

@@ -1,0 +1,9 @@
+#include "ServerCore.h"
+
+ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock)
+    : m_log(sink, wsServer, clock)
+    , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
+    , m_slots(wsServer, m_service, m_log)
+{
+    wsServer.setEventHandler(&m_slots);
+}

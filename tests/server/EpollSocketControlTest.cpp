@@ -1,0 +1,173 @@
+#include "EpollSocketControl.h"
+
+#include "Eventually.h"
+#include "LoopbackClient.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Records events and, unless told otherwise, accepts every connection into
+// the next element.
+class RecordingEvents final : public SocketEvents {
+public:
+    explicit RecordingEvents(EpollSocketControl& sockets)
+        : m_sockets(sockets)
+    {
+    }
+
+    void wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequestId requestId) override
+    {
+        requests.push_back(slot);
+        if (!accept)
+            return;
+        m_sockets.Load(++lastSlot);
+        m_sockets.Accept(lastSlot, requestId);
+    }
+    void wsServer_DataArrival(SlotNumber slot, std::int64_t) override { received[slot] += m_sockets.GetData(slot); }
+    void wsServer_SendProgress(SlotNumber, std::int64_t, std::int64_t) override {}
+    void wsServer_Close(SlotNumber slot) override { closes.push_back(slot); }
+    void wsServer_Error(SlotNumber, int, const std::string&) override {}
+    void wsServer_FileCutShort(SlotNumber, const std::string&, std::int64_t, std::int64_t, bool) override {}
+
+    bool accept = true;
+    SlotNumber lastSlot = 0;
+    std::vector<SlotNumber> requests;
+    std::vector<SlotNumber> closes;
+    std::map<SlotNumber, std::string> received;
+
+private:
+    EpollSocketControl& m_sockets;
+};
+
+// The socket array on an event loop of its own thread; the test reaches it
+// only through that thread.
+class EpollSocketControlTest : public testing::Test {
+protected:
+    EpollSocketControlTest()
+    {
+        sockets.setEventHandler(&events);
+        onLoop([this] {
+            sockets.LocalPort(0, 0);
+            std::string error;
+            EXPECT_TRUE(sockets.Listen(0, error)) << error;
+        });
+        port = onLoop([this] { return sockets.boundPort(0); });
+    }
+    ~EpollSocketControlTest() override
+    {
+        loop.quit();
+        thread.join();
+    }
+
+    template <typename Task>
+    auto onLoop(Task task) -> decltype(task())
+    {
+        std::packaged_task<decltype(task())()> work(std::move(task));
+        auto result = work.get_future();
+        loop.post([&work] { work(); });
+        return result.get();
+    }
+
+    bool eventuallyOnLoop(std::function<bool()> condition, int timeoutMs = 5000)
+    {
+        return eventually([&] { return onLoop(condition); }, timeoutMs);
+    }
+
+    EventLoop loop;
+    EpollSocketControl sockets{loop};
+    RecordingEvents events{sockets};
+    std::thread thread{[this] { loop.run(); }};
+    std::uint16_t port = 0;
+};
+
+std::string allByteValues()
+{
+    std::string bytes;
+    for (int repeat = 0; repeat < 4; ++repeat)
+        for (int byte = 0; byte < 256; ++byte)
+            bytes.push_back(static_cast<char>(byte));
+    return bytes;
+}
+
+TEST_F(EpollSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeersClose)
+{
+    EXPECT_EQ(onLoop([this] { return sockets.State(0); }), SocketState::Listening);
+    LoopbackClient client;
+    ASSERT_TRUE(client.connectTo(port));
+    ASSERT_TRUE(eventuallyOnLoop([this] { return events.lastSlot == 1; }));
+    onLoop([this] {
+        EXPECT_EQ(events.requests, std::vector<SlotNumber>{0});
+        EXPECT_EQ(sockets.State(1), SocketState::Connected);
+        EXPECT_EQ(sockets.RemoteHostIP(1), "127.0.0.1");
+    });
+
+    const std::string bytes = allByteValues();
+    client.send(bytes);
+    ASSERT_TRUE(eventuallyOnLoop([&] { return events.received[1].size() == bytes.size(); }));
+    EXPECT_EQ(onLoop([this] { return events.received[1]; }), bytes);
+
+    onLoop([&] {
+        sockets.SendData(1, "first:");
+        sockets.SendData(1, bytes);
+    });
+    EXPECT_EQ(client.readBytes(bytes.size() + 6), "first:" + bytes);
+
+    client.abort();
+    ASSERT_TRUE(eventuallyOnLoop([this] { return !events.closes.empty(); }));
+    onLoop([this] {
+        EXPECT_EQ(events.closes, std::vector<SlotNumber>{1});
+        EXPECT_EQ(sockets.State(1), SocketState::Closed);
+    });
+}
+
+TEST_F(EpollSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
+{
+    LoopbackClient client;
+    ASSERT_TRUE(client.connectTo(port));
+    ASSERT_TRUE(eventuallyOnLoop([this] { return events.lastSlot == 1; }));
+    const std::string big(4 * 1024 * 1024, 'z');
+    onLoop([&] {
+        sockets.SendData(1, big);
+        sockets.Close(1);
+        EXPECT_EQ(sockets.State(1), SocketState::Closed);
+    });
+
+    ASSERT_TRUE(client.waitForClose(10000));
+    EXPECT_EQ(client.receivedWithin(0).size(), big.size());
+    EXPECT_TRUE(onLoop([this] { return events.closes.empty(); })) << "closing from this end raises no close event";
+}
+
+TEST_F(EpollSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningOnClose)
+{
+    onLoop([this] { events.accept = false; });
+    LoopbackClient client;
+    ASSERT_TRUE(client.connectTo(port));
+    EXPECT_TRUE(client.waitForClose());
+
+    onLoop([this] {
+        sockets.Close(0);
+        EXPECT_EQ(sockets.State(0), SocketState::Closed);
+    });
+    LoopbackClient late;
+    EXPECT_FALSE(late.connectTo(port, 2000));
+}
+
+TEST_F(EpollSocketControlTest, ReportsAPortThatIsTaken)
+{
+    onLoop([this] {
+        EpollSocketControl second(loop);
+        second.LocalPort(0, port);
+        std::string error;
+        EXPECT_FALSE(second.Listen(0, error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(second.State(0), SocketState::Closed);
+    });
+}
+
+} // namespace
