@@ -104,9 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"drive letter", JarFile().add("C:evil", "x"), {},
                     "an entry named \"C:evil\" climbs out of the archive"},
         HostileCase{"too many entries", withEntries(10'001), {},
-                    "holds 10001 entries, more than the 10000 a game archive may hold"},
+                    "it holds 10001 entries, more than the 10000 a game archive may hold"},
         HostileCase{"one over a lower limit", withEntries(4), entryLimit(3),
-                    "holds 4 entries, more than the 3 a game archive may hold"},
+                    "it holds 4 entries, more than the 3 a game archive may hold"},
         HostileCase{"entry too large", JarFile().add("big", std::string(2000, 'x'), true), entryBytesLimit(1000),
                     "the entry \"big\" unpacks to 2000 bytes, more than 1000"},
         HostileCase{"all entries too large",
@@ -153,7 +153,7 @@ TEST_F(JarArchiveTest, ArchivesThatAreNoZipsAreRefusedInWords)
     small.maxArchiveBytes = size - 1;
     std::string error;
     EXPECT_FALSE(JarArchive::open(good, error, small));
-    EXPECT_EQ(error, "is " + std::to_string(size) + " bytes, more than the " + std::to_string(size - 1) +
+    EXPECT_EQ(error, "it is " + std::to_string(size) + " bytes, more than the " + std::to_string(size - 1) +
                          " a game archive may be");
 }
 
