@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
 
@@ -39,6 +40,10 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
     , m_server(std::make_unique<TarnwickServer>(m_VirtualDir, *txtWorkingStatus))
+    , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) {
+        // The check runs on a thread of its own; the log lives on this one.
+        QMetaObject::invokeMethod(this, [this, line] { logServerMessage(line); }, Qt::QueuedConnection);
+    }))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
     // size smaller keeps every caption whole.
@@ -138,6 +143,7 @@ void frmTarnwick::cmdListen_Click()
         return;
     }
     SetButtonsListening();
+    checkGames();
 }
 
 void frmTarnwick::cmdStopListening_Click()
@@ -151,11 +157,13 @@ void frmTarnwick::cmdBrowse_Click()
     frmDir dialog(this);
     dialog.txtBox(txtVirtualDir);
     // Requests go on being served meanwhile, from the directory in force.
-    dialog.exec();
+    const bool chosen = dialog.exec() == QDialog::Accepted;
     if (!WriteIniValue(kDirectorySection, kDirectoryKey, txtVirtualDir->text().toStdString(), IniFilePath))
         logServerMessage("The game directory could not be saved in " + IniFilePath +
                          "; it is used until the program ends.");
     m_VirtualDir = txtVirtualDir->text().toStdString();
+    if (chosen)
+        checkGames();
 }
 
 void frmTarnwick::SetButtonsListening()
@@ -174,6 +182,15 @@ void frmTarnwick::logServerMessage(const std::string& message)
 {
     // Slot 0 is the listener: the entry carries no peer address.
     m_server->log().WriteActivityLog(message, 0);
+}
+
+void frmTarnwick::checkGames()
+{
+    std::vector<std::string> origins;
+    const std::string port = std::to_string(m_server->listeningPort());
+    for (const QString& host : lanIPv4Addresses())
+        origins.push_back("http://" + host.toStdString() + ":" + port);
+    m_gameCheck->checkAll(m_VirtualDir, std::move(origins));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

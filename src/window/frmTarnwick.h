@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GameCheck.h"
 #include "TarnwickServer.h"
 
 #include <QWidget>
@@ -29,6 +30,7 @@ public:
     [[nodiscard]] ActivityLogView* activityLog() const { return txtWorkingStatus; }
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
     [[nodiscard]] TarnwickServer& server() { return *m_server; }
+    [[nodiscard]] GameCheck& gameCheck() { return *m_gameCheck; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -47,6 +49,9 @@ private:
 
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);
+    // Checks the games in the game directory as phones reaching this server
+    // will see them; the findings arrive in the log as they are made.
+    void checkGames();
 
     QString m_programFolder;
     std::string m_VirtualDir;
@@ -60,4 +65,6 @@ private:
     QLabel* Label2;
 
     std::unique_ptr<TarnwickServer> m_server;
+    // Declared last so that it stops, and sends no more lines, first.
+    std::unique_ptr<GameCheck> m_gameCheck;
 };

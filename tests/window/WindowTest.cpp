@@ -38,12 +38,28 @@ protected:
     {
         window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string()));
         window->show();
+        settleGameCheck();
         return *window;
     }
 
+    // Lets the game check finish and its lines reach the log.
+    void settleGameCheck()
+    {
+        window->gameCheck().waitUntilIdle();
+        QApplication::processEvents();
+    }
+
+    // The log without the game check's lines, which have a test of their own.
     QStringList logLines()
     {
         QApplication::processEvents();
+        QStringList lines = allLogLines();
+        lines.removeIf([](const QString& line) { return line.contains(" - Game check: "); });
+        return lines;
+    }
+
+    QStringList allLogLines()
+    {
         QString text = window->activityLog()->toPlainText();
         if (text.endsWith('\n'))
             text.chop(1);
@@ -82,6 +98,27 @@ TEST_F(Window, OpensListeningWithItsCaptionDirectoryAndThreeAboutLines)
     EXPECT_TRUE(lines[0].startsWith("Tarnwick v1.0.0"));
     EXPECT_TRUE(lines[1].contains(":" + QString::number(port) + "/")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(".jad"));
+}
+
+TEST_F(Window, ChecksTheGamesAfterEachStart)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+    const QStringList lines = allLogLines();
+    ASSERT_EQ(lines.size(), 6) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[3].endsWith("                 - Game check: a.jad: line 1: a line without \":\" "
+                                  "(\"descriptor\") (a phone reports 906 Invalid descriptor); write it as \"Name: "
+                                  "value\" or remove it"))
+        << lines[3].toStdString();
+    EXPECT_TRUE(lines[4].contains(" - Game check: a.jad: it lacks MIDlet-Name, ")) << lines[4].toStdString();
+    EXPECT_TRUE(lines[5].endsWith(" - Game check: 0 games ready, 1 with problems")) << lines[5].toStdString();
+
+    games.write("a.jad", "");
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    QTest::mouseClick(window->startButton(), Qt::LeftButton);
+    settleGameCheck();
+    EXPECT_TRUE(allLogLines().last().endsWith(" - Game check: 0 games ready, 1 with problems"));
+    EXPECT_TRUE(allLogLines().value(allLogLines().size() - 2).contains(" - Game check: a.jad: it lacks MIDlet-Name, "));
 }
 
 TEST_F(Window, StopsAndStartsTheListenerWithTheButtonsAndEnter)
