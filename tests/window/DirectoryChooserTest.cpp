@@ -101,8 +101,9 @@ TEST_F(DirectoryChooser, OkStoresTheChosenFolderWhileRequestsGoOnFromTheOldOne)
 
     // The games of the chosen folder are checked, after those of the first.
     window->gameCheck().waitUntilIdle();
-    QApplication::processEvents();
-    EXPECT_EQ(window->activityLog()->toPlainText().count("Game check: 0 games ready, 1 with problems"), 2);
+    EXPECT_TRUE(waitFor([&] {
+        return window->activityLog()->toPlainText().count("Game check: 0 games ready, 1 with problems") == 2;
+    }));
 }
 
 TEST_F(DirectoryChooser, CancelAndTheCloseBoxWriteTheUnchangedTextBack)
