@@ -1,4 +1,5 @@
 #include "GameCheck.h"
+#include "JarArchive.h"
 
 #include "JarFile.h"
 #include "TempDirectory.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -233,6 +235,21 @@ TEST_F(GameCheckTest, AGameThatPassesIsCountedReady)
                      "MicroEdition-Profile: MIDP-2.0", "MIDlet-1: Racer, /icon.png, game.Racer"};
     game.write(m_games);
     EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+}
+
+TEST_F(GameCheckTest, TheSampleGameLaidBesideTheProgramPasses)
+{
+    const std::string make = "python3 '" TARNWICK_SOURCE_DIR "/share/sample/make_hello_game.py' '" + m_games.string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+
+    // A class file of version 45.3, which every phone's virtual machine loads.
+    std::string error;
+    const auto archive = JarArchive::open(m_games.path() / "hello.jar", error);
+    ASSERT_TRUE(archive) << error;
+    const auto bytes = archive->readEntry("HelloMIDlet.class", 4096, error);
+    ASSERT_TRUE(bytes) << error;
+    EXPECT_EQ(bytes->substr(0, 8), std::string("\xCA\xFE\xBA\xBE\x00\x03\x00\x2D", 8));
 }
 
 TEST_F(GameCheckTest, TheSummaryCountsEveryDescriptorInSubfoldersButHiddenOnes)
