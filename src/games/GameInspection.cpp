@@ -301,7 +301,8 @@ private:
         entry += ".class";
         if (!archive.hasEntry(entry))
             problem(attribute + " names the class " + std::string(className) + ", but " + name + " has no " + entry,
-                    phoneReports(InstallStatus::InvalidJar), "build the archive with that class or correct " + attribute);
+                    phoneReports(InstallStatus::InvalidJar),
+                    "build the archive with that class or correct " + attribute);
     }
 
     std::string m_gameDirectory;

@@ -239,7 +239,8 @@ TEST_F(GameCheckTest, AGameThatPassesIsCountedReady)
 
 TEST_F(GameCheckTest, TheSampleGameLaidBesideTheProgramPasses)
 {
-    const std::string make = "python3 '" TARNWICK_SOURCE_DIR "/share/sample/make_hello_game.py' '" + m_games.string() + "'";
+    const std::string make =
+        "python3 '" TARNWICK_SOURCE_DIR "/share/sample/make_hello_game.py' '" + m_games.string() + "'";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
     EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
 

@@ -143,7 +143,8 @@ TEST_F(JarArchiveTest, ArchivesThatAreNoZipsAreRefusedInWords)
     std::ifstream in(good, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     bytes.erase(100, 1000);
-    EXPECT_EQ(refusal(m_folder.write("cut.jar", bytes)), "truncated or damaged (its entry table does not match its contents)");
+    EXPECT_EQ(refusal(m_folder.write("cut.jar", bytes)),
+              "truncated or damaged (its entry table does not match its contents)");
 
     EXPECT_EQ(refusal(m_folder.write("text.jar", "<html>Not found</html>")), "not a zip archive");
     EXPECT_EQ(refusal(m_folder.write("empty.jar", "")), "not a zip archive");
