@@ -153,6 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Racer.jad: line 1: the file begins with a byte-order mark (a phone reports 906 Invalid "
                     "descriptor); save it as UTF-8 without a byte-order mark (BOM)",
                     "Racer.jad: line 2: a blank line (a phone reports 906 Invalid descriptor); remove the blank line"}},
+        BrokenGame{"descriptor too large to read",
+                   [](Game& g) { g.descriptorPrefix = "MIDlet-Description: " + std::string(70'000, 'x') + "\r\n"; },
+                   {"Racer.jad: it is larger than 65536 bytes (a phone reports 906 Invalid descriptor); keep only "
+                    "the game's attributes in it"}},
         BrokenGame{"stale size after a rebuild", [](Game& g) { setAttribute(g.descriptor, "MIDlet-Jar-Size", "999"); },
                    {"Racer.jad: MIDlet-Jar-Size is 999 but Racer.jar is {size} bytes (a phone reports 904 JAR size "
                     "mismatch); set MIDlet-Jar-Size: {size}"}},
