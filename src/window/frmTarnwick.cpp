@@ -186,10 +186,16 @@ void frmTarnwick::logServerMessage(const std::string& message)
 
 void frmTarnwick::checkGames()
 {
+    // While stopped, the port phones will reach is the one the next start takes.
+    std::string unused;
+    const std::optional<std::int32_t> port =
+        m_server->isListening() ? m_server->listeningPort()
+                                : portFromSetting(ReadIniValue(kServerSection, kPortKey, IniFilePath), unused);
     std::vector<std::string> origins;
-    const std::string port = std::to_string(m_server->listeningPort());
-    for (const QString& host : lanIPv4Addresses())
-        origins.push_back("http://" + host.toStdString() + ":" + port);
+    if (port) {
+        for (const QString& host : lanIPv4Addresses())
+            origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
+    }
     m_gameCheck->checkAll(m_VirtualDir, std::move(origins));
 }
 
