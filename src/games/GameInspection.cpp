@@ -187,6 +187,8 @@ private:
                     phoneReports(InstallStatus::InvalidJar),
                     "keep dots out of the game directory's path and out of the names of its folders and archives");
 
+        // A phone compares the size before it opens the archive.
+        checkSize(file, name);
         std::string error;
         const auto archive = JarArchive::open(file, error, m_limits.jar);
         if (!archive) {
@@ -194,7 +196,6 @@ private:
                     "build the archive again as a jar (zip) file");
             return;
         }
-        checkSize(file, name);
         checkManifest(*archive, name);
     }
 

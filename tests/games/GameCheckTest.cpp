@@ -196,6 +196,15 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenGame{"archive is an error page", [](Game& g) { g.archiveBytes = "<html>Not found</html>"; },
                    {"Racer.jad: the archive Racer.jar is refused: not a zip archive (a phone reports 907 Invalid "
                     "JAR); build the archive again as a jar (zip) file"}},
+        BrokenGame{"archive copied only in part",
+                   [](Game& g) {
+                       g.archiveBytes = std::string("PK\x03\x04\x14\x00", 6);
+                       setAttribute(g.descriptor, "MIDlet-Jar-Size", "1127");
+                   },
+                   {"Racer.jad: MIDlet-Jar-Size is 1127 but Racer.jar is 6 bytes (a phone reports 904 JAR size "
+                    "mismatch); set MIDlet-Jar-Size: 6",
+                    "Racer.jad: the archive Racer.jar is refused: not a zip archive (a phone reports 907 Invalid "
+                    "JAR); build the archive again as a jar (zip) file"}},
         BrokenGame{"archive without a manifest", [](Game& g) { g.noManifest = true; },
                    {"Racer.jad: the manifest of Racer.jar cannot be read: there is no \"META-INF/MANIFEST.MF\" in the "
                     "archive (a phone reports 907 Invalid JAR); build the archive again with its manifest, "
