@@ -1,11 +1,21 @@
 # Lays a ready default beside the program when none is there yet: a
-# settings file for port 8080 and a sample games folder. What the operator
+# settings file for port 8080 with the game list on, and a games folder
+# with the sample game, made afresh from share/sample. What the operator
 # has changed is never overwritten.
 #   cmake -DSOURCE=<share folder> -DTARGET=<program folder> -P DefaultSetup.cmake
 if(NOT EXISTS "${TARGET}/games")
-  file(COPY "${SOURCE}/games" DESTINATION "${TARGET}")
+  find_program(PYTHON3 python3 REQUIRED)
+  # Made in a scratch folder and moved in whole, so that a failed run
+  # leaves no half-made games folder to be kept next time.
+  file(REMOVE_RECURSE "${TARGET}/games.new")
+  execute_process(COMMAND "${PYTHON3}" "${SOURCE}/sample/make_hello_game.py" "${TARGET}/games.new"
+                  RESULT_VARIABLE made)
+  if(NOT made EQUAL 0)
+    message(FATAL_ERROR "The sample game could not be made (${made})")
+  endif()
+  file(RENAME "${TARGET}/games.new" "${TARGET}/games")
 endif()
 if(NOT EXISTS "${TARGET}/Tarnwick.ini")
   file(WRITE "${TARGET}/Tarnwick.ini"
-    "[Server Setting]\nLocalPort=8080\n\n[Directory Setting]\nVirtual Directory=${TARGET}/games\n")
+    "[Server Setting]\nLocalPort=8080\nGame List=1\n\n[Directory Setting]\nVirtual Directory=${TARGET}/games\n")
 endif()

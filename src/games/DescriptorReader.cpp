@@ -63,7 +63,8 @@ AttributeReading readDescriptor(std::string_view text)
             continue;
         }
         if (holdsBlankOrControl(name))
-            reading.problems.push_back({number, "the name \"" + std::string(name) + "\" holds a blank or control character",
+            reading.problems.push_back({number,
+                                        "the name \"" + std::string(name) + "\" holds a blank or control character",
                                         "remove the blanks before the \":\""});
         if (name.size() > kMaxDescriptorNameBytes)
             reading.problems.push_back({number, "the name \"" + std::string(name) + "\" is longer than " +

@@ -56,7 +56,7 @@ std::string quoted(std::string_view name)
 std::string vetEntries(zip* archive, std::int64_t count, const JarLimits& limits)
 {
     if (count > limits.maxEntries)
-        return "holds " + std::to_string(count) + " entries, more than the " + std::to_string(limits.maxEntries) +
+        return "it holds " + std::to_string(count) + " entries, more than the " + std::to_string(limits.maxEntries) +
                " a game archive may hold";
     std::uint64_t total = 0;
     for (std::int64_t index = 0; index < count; ++index) {
@@ -109,7 +109,7 @@ std::optional<JarArchive> JarArchive::open(const std::filesystem::path& file, st
         return std::nullopt;
     }
     if (size > limits.maxArchiveBytes) {
-        error = "is " + std::to_string(size) + " bytes, more than the " + std::to_string(limits.maxArchiveBytes) +
+        error = "it is " + std::to_string(size) + " bytes, more than the " + std::to_string(limits.maxArchiveBytes) +
                 " a game archive may be";
         return std::nullopt;
     }

@@ -33,8 +33,9 @@ struct JarLimits {
 class JarArchive {
 public:
     // The archive, or nothing with `error` saying why in words for the
-    // operator ("not a zip archive", "truncated or damaged: ...", "an entry
-    // named \"../x\" climbs out of the archive", ...).
+    // operator, fit to follow "the archive is refused: " ("not a zip
+    // archive", "truncated or damaged (...)", "an entry named \"../x\"
+    // climbs out of the archive", "it holds 20000 entries, ...").
     [[nodiscard]] static std::optional<JarArchive> open(const std::filesystem::path& file, std::string& error,
                                                         const JarLimits& limits = {});
 

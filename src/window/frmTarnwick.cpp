@@ -41,6 +41,7 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
     , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
+    , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) { logServerMessage(line); }))
     , m_server(std::make_unique<TarnwickServer>(*m_logRelay))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
@@ -74,6 +75,10 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     connect(cmdStopListening, &QPushButton::clicked, this, &frmTarnwick::cmdStopListening_Click);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmTarnwick::cmdBrowse_Click);
 
+    // A descriptor served after its game changed is checked again.
+    m_server->setDescriptorServedHandler([check = m_gameCheck.get()](const std::string& mappedPath) {
+        check->descriptorServed(mappedPath);
+    });
     Form_Load();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -145,6 +150,7 @@ void frmTarnwick::cmdListen_Click()
         return;
     }
     SetButtonsListening();
+    checkGames();
 }
 
 void frmTarnwick::applyGameListSetting()
@@ -168,12 +174,14 @@ void frmTarnwick::cmdBrowse_Click()
     frmDir dialog(this);
     dialog.txtBox(txtVirtualDir);
     // Requests go on being served meanwhile, from the directory in force.
-    dialog.exec();
+    const bool chosen = dialog.exec() == QDialog::Accepted;
     if (!WriteIniValue(kDirectorySection, kDirectoryKey, txtVirtualDir->text().toStdString(), IniFilePath))
         logServerMessage("The game directory could not be saved in " + IniFilePath +
                          "; it is used until the program ends.");
     m_VirtualDir = txtVirtualDir->text().toStdString();
     m_server->setGameDirectory(m_VirtualDir);
+    if (chosen)
+        checkGames();
 }
 
 void frmTarnwick::SetButtonsListening()
@@ -191,8 +199,24 @@ void frmTarnwick::SetButtonsStopped()
 void frmTarnwick::logServerMessage(const std::string& message)
 {
     // A line about the server itself carries no peer address. It goes where
-    // the about lines go, on this thread, so that the two keep their order.
+    // the about lines go; the relay takes it from any thread, so the game
+    // check's worker writes here too.
     m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
+}
+
+void frmTarnwick::checkGames()
+{
+    // While stopped, the port phones will reach is the one the next start takes.
+    std::string unused;
+    const std::optional<std::int32_t> port =
+        m_server->isListening() ? m_server->listeningPort()
+                                : portFromSetting(ReadIniValue(kServerSection, kPortKey, IniFilePath), unused);
+    std::vector<std::string> origins;
+    if (port) {
+        for (const QString& host : lanIPv4Addresses())
+            origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
+    }
+    m_gameCheck->checkAll(m_VirtualDir, std::move(origins));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GameCheck.h"
 #include "TarnwickServer.h"
 
 #include <QWidget>
@@ -31,6 +32,7 @@ public:
     [[nodiscard]] ActivityLogView* activityLog() const { return txtWorkingStatus; }
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
     [[nodiscard]] TarnwickServer& server() { return *m_server; }
+    [[nodiscard]] GameCheck& gameCheck() { return *m_gameCheck; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,6 +53,9 @@ private:
 
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);
+    // Checks the games in the game directory as phones reaching this server
+    // will see them; the findings arrive in the log as they are made.
+    void checkGames();
 
     QString m_programFolder;
     std::string m_VirtualDir;
@@ -63,7 +68,10 @@ private:
     ActivityLogView* txtWorkingStatus;
     QLabel* Label2;
 
-    // Before the server: the server's entries go through it until the server ends.
+    // Before the check and the server: their entries go through it until they end.
     std::unique_ptr<LogRelay> m_logRelay;
+    // Before the server, whose I/O thread asks it to re-check served games:
+    // the server stops first, then the check, which sends no more lines.
+    std::unique_ptr<GameCheck> m_gameCheck;
     std::unique_ptr<TarnwickServer> m_server;
 };

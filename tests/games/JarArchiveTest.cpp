@@ -104,9 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"drive letter", JarFile().add("C:evil", "x"), {},
                     "an entry named \"C:evil\" climbs out of the archive"},
         HostileCase{"too many entries", withEntries(10'001), {},
-                    "holds 10001 entries, more than the 10000 a game archive may hold"},
+                    "it holds 10001 entries, more than the 10000 a game archive may hold"},
         HostileCase{"one over a lower limit", withEntries(4), entryLimit(3),
-                    "holds 4 entries, more than the 3 a game archive may hold"},
+                    "it holds 4 entries, more than the 3 a game archive may hold"},
         HostileCase{"entry too large", JarFile().add("big", std::string(2000, 'x'), true), entryBytesLimit(1000),
                     "the entry \"big\" unpacks to 2000 bytes, more than 1000"},
         HostileCase{"all entries too large",
@@ -143,7 +143,8 @@ TEST_F(JarArchiveTest, ArchivesThatAreNoZipsAreRefusedInWords)
     std::ifstream in(good, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     bytes.erase(100, 1000);
-    EXPECT_EQ(refusal(m_folder.write("cut.jar", bytes)), "truncated or damaged (its entry table does not match its contents)");
+    EXPECT_EQ(refusal(m_folder.write("cut.jar", bytes)),
+              "truncated or damaged (its entry table does not match its contents)");
 
     EXPECT_EQ(refusal(m_folder.write("text.jar", "<html>Not found</html>")), "not a zip archive");
     EXPECT_EQ(refusal(m_folder.write("empty.jar", "")), "not a zip archive");
@@ -153,7 +154,7 @@ TEST_F(JarArchiveTest, ArchivesThatAreNoZipsAreRefusedInWords)
     small.maxArchiveBytes = size - 1;
     std::string error;
     EXPECT_FALSE(JarArchive::open(good, error, small));
-    EXPECT_EQ(error, "is " + std::to_string(size) + " bytes, more than the " + std::to_string(size - 1) +
+    EXPECT_EQ(error, "it is " + std::to_string(size) + " bytes, more than the " + std::to_string(size - 1) +
                          " a game archive may be");
 }
 

@@ -1,5 +1,7 @@
 #include "frmTarnwick.h"
 
+#include "ActivityLogView.h"
+
 #include "FolderList.h"
 #include "FreePort.h"
 #include "LoopbackClient.h"
@@ -96,6 +98,12 @@ TEST_F(DirectoryChooser, OkStoresTheChosenFolderWhileRequestsGoOnFromTheOldOne)
     EXPECT_EQ(window->gameDirectory(), other.string());
     EXPECT_EQ(savedDirectory(), other.string());
     EXPECT_EQ(fetch("/a.jad"), "other");
+
+    // The games of the chosen folder are checked, after those of the first.
+    window->gameCheck().waitUntilIdle();
+    EXPECT_TRUE(waitFor([&] {
+        return window->activityLog()->toPlainText().count("Game check: 0 games ready, 1 with problems") == 2;
+    }));
 }
 
 TEST_F(DirectoryChooser, CancelAndTheCloseBoxWriteTheUnchangedTextBack)

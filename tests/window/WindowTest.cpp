@@ -37,10 +37,26 @@ protected:
     {
         window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string()));
         window->show();
+        settleGameCheck();
         return *window;
     }
 
+    // Lets the game check finish and its lines reach the log.
+    void settleGameCheck()
+    {
+        window->gameCheck().waitUntilIdle();
+        QApplication::processEvents();
+    }
+
+    // The log without the game check's lines, which have a test of their own.
     QStringList logLines()
+    {
+        QStringList lines = allLogLines();
+        lines.removeIf([](const QString& line) { return line.contains(" - Game check: "); });
+        return lines;
+    }
+
+    QStringList allLogLines()
     {
         QApplication::processEvents();
         QString text = window->activityLog()->toPlainText();
@@ -81,6 +97,27 @@ TEST_F(Window, OpensListeningWithItsCaptionDirectoryAndThreeAboutLines)
     EXPECT_TRUE(lines[0].startsWith("Tarnwick v1.0.0"));
     EXPECT_TRUE(lines[1].contains(":" + QString::number(port) + "/")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(".jad"));
+}
+
+TEST_F(Window, ChecksTheGamesAfterEachStart)
+{
+    writeSettings(std::to_string(port), games.string());
+    open();
+    const QStringList lines = allLogLines();
+    ASSERT_EQ(lines.size(), 6) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[3].endsWith("                 - Game check: a.jad: line 1: a line without \":\" "
+                                  "(\"descriptor\") (a phone reports 906 Invalid descriptor); write it as \"Name: "
+                                  "value\" or remove it"))
+        << lines[3].toStdString();
+    EXPECT_TRUE(lines[4].contains(" - Game check: a.jad: it lacks MIDlet-Name, ")) << lines[4].toStdString();
+    EXPECT_TRUE(lines[5].endsWith(" - Game check: 0 games ready, 1 with problems")) << lines[5].toStdString();
+
+    games.write("a.jad", "");
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    QTest::mouseClick(window->startButton(), Qt::LeftButton);
+    settleGameCheck();
+    EXPECT_TRUE(allLogLines().last().endsWith(" - Game check: 0 games ready, 1 with problems"));
+    EXPECT_TRUE(allLogLines().value(allLogLines().size() - 2).contains(" - Game check: a.jad: it lacks MIDlet-Name, "));
 }
 
 TEST_F(Window, StopsAndStartsTheListenerWithTheButtonsAndEnter)
@@ -173,6 +210,10 @@ TEST_F(Window, ServesTheSampleGamesAtTheAddressItShows)
     EXPECT_NE(descriptor.find("MIDlet-Jar-URL: hello.jar"), std::string::npos) << descriptor;
     const auto size = QFileInfo(QString::fromStdString(folder.string()) + "/games/hello.jar").size();
     EXPECT_NE(descriptor.find("MIDlet-Jar-Size: " + std::to_string(size) + "\r\n"), std::string::npos);
+    // The sample has nothing to fix: the check's first line is its summary.
+    const QString firstCheckLine = allLogLines().filter(" - Game check: ").value(0);
+    EXPECT_TRUE(firstCheckLine.endsWith(" - Game check: 1 game ready, 0 with problems"))
+        << allLogLines().join('|').toStdString();
 }
 
 class FailedStart : public Window, public testing::WithParamInterface<const char*> {};

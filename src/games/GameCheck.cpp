@@ -1,0 +1,206 @@
+#include "GameCheck.h"
+
+#include "ActivityLog.h"
+#include "DescriptorSearch.h"
+#include "GameDirectory.h"
+#include "GameInspection.h"
+
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kPrefix = "Game check: ";
+
+std::string games(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " game" : " games");
+}
+
+std::string shown(const std::string& descriptorPath)
+{
+    return descriptorPath.substr(1);
+}
+
+} // namespace
+
+GameCheck::GameCheck(LineHandler onLine)
+    : m_onLine(std::move(onLine))
+    , m_worker(&GameCheck::run, this)
+{
+}
+
+GameCheck::~GameCheck()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_jobs.clear();
+    }
+    m_changed.notify_all();
+    m_worker.join();
+}
+
+void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        // A full check covers everything queued before it.
+        m_jobs.clear();
+        m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}});
+    }
+    m_changed.notify_all();
+}
+
+void GameCheck::descriptorServed(std::string mappedPath)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Job& job : m_jobs) {
+            if (!job.all && job.mappedPath == mappedPath)
+                return;
+        }
+        m_jobs.push_back({false, {}, {}, std::move(mappedPath)});
+    }
+    m_changed.notify_all();
+}
+
+void GameCheck::waitUntilIdle()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_stopping || (m_jobs.empty() && !m_busy); });
+}
+
+void GameCheck::run()
+{
+    while (true) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_busy = false;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_stopping)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            m_busy = true;
+        }
+        if (job.all)
+            checkEverything(job);
+        else
+            checkOne(job);
+    }
+}
+
+bool GameCheck::fullCheckWaiting()
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopping || (!m_jobs.empty() && m_jobs.front().all);
+}
+
+void GameCheck::checkEverything(const Job& job)
+{
+    m_gameDirectory = job.gameDirectory;
+    m_origins = job.origins;
+    m_stamps.clear();
+    if (m_gameDirectory.empty()) {
+        tell(std::string(kPrefix) + "no game directory is set; choose one with the \"...\" button");
+        return;
+    }
+    const DescriptorSearch search = findDescriptors(m_gameDirectory);
+    for (const std::string& folder : search.unreadableFolders)
+        tell(std::string(kPrefix) + "the folder " + (folder == "." ? m_gameDirectory : folder) +
+             " cannot be read; games in it are not checked");
+    if (search.stoppedAtLimit)
+        tell(std::string(kPrefix) + "the game directory holds too many files or folders nested too deep; only the " +
+             "first " + games(search.descriptors.size()) + " found are checked");
+    if (search.descriptors.empty()) {
+        tell(std::string(kPrefix) + "no game descriptors (.jad) in " + m_gameDirectory +
+             "; phones will find no game to install");
+        return;
+    }
+
+    std::size_t ready = 0;
+    std::size_t withProblems = 0;
+    std::size_t elsewhere = 0;
+    for (const std::string& descriptor : search.descriptors) {
+        if (fullCheckWaiting())
+            return;
+        const std::optional<bool> outcome = checkGame(descriptor);
+        if (!outcome)
+            ++elsewhere;
+        else if (*outcome)
+            ++ready;
+        else
+            ++withProblems;
+    }
+    std::string summary = std::string(kPrefix) + games(ready) + " ready, " + std::to_string(withProblems) +
+                          " with problems";
+    if (elsewhere > 0)
+        summary += ", " + std::to_string(elsewhere) + " with the archive on another server";
+    tell(summary);
+}
+
+void GameCheck::checkOne(const Job& job)
+{
+    if (m_gameDirectory.empty())
+        return;
+    const fs::path relative =
+        fs::path(job.mappedPath).lexically_normal().lexically_relative(fs::path(m_gameDirectory).lexically_normal());
+    if (relative.empty() || *relative.begin() == ".." || *relative.begin() == ".")
+        return;
+    const std::string descriptor = "/" + relative.generic_string();
+    const auto known = m_stamps.find(descriptor);
+    if (known != m_stamps.end() && known->second == stampOf(descriptor, known->second.archive))
+        return;
+
+    const std::optional<bool> outcome = checkGame(descriptor);
+    std::string verdict = !outcome ? "its archive is on another server" : *outcome ? "ready" : "not ready";
+    tell(std::string(kPrefix) + shown(descriptor) + (known == m_stamps.end() ? " checked when served: " :
+                                                                                " changed since it was checked: ") +
+         verdict);
+}
+
+std::optional<bool> GameCheck::checkGame(const std::string& descriptorPath)
+{
+    const GameInspection inspection = inspectGame(m_gameDirectory, descriptorPath, m_origins);
+    for (const GameProblem& problem : inspection.problems)
+        tell(std::string(kPrefix) + shown(descriptorPath) + ": " + problem.what + " (" + problem.consequence + "); " +
+             problem.fix);
+    if (inspection.archiveElsewhere)
+        tell(std::string(kPrefix) + shown(descriptorPath) + ": its archive is not served here (MIDlet-Jar-URL " +
+             *inspection.archiveElsewhere + "), so only the descriptor is checked");
+    m_stamps[descriptorPath] = stampOf(descriptorPath, inspection.archive);
+    if (!inspection.problems.empty())
+        return false;
+    if (inspection.archiveElsewhere)
+        return std::nullopt;
+    return true;
+}
+
+GameCheck::GameStamp GameCheck::stampOf(const std::string& descriptorPath, const fs::path& archive) const
+{
+    const auto stamp = [](const fs::path& file) -> std::optional<FileStamp> {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        if (error)
+            return std::nullopt;
+        const fs::file_time_type modified = fs::last_write_time(file, error);
+        if (error)
+            return std::nullopt;
+        return FileStamp{size, modified};
+    };
+    GameStamp result;
+    result.descriptor = stamp(MapPath(m_gameDirectory, descriptorPath));
+    result.archive = archive;
+    if (!archive.empty())
+        result.archiveStamp = stamp(archive);
+    return result;
+}
+
+void GameCheck::tell(const std::string& line) const
+{
+    m_onLine(printableMessage(line));
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Checks the games in the game directory the way a phone will install
+// them, on a worker thread of its own, and tells the operator in log lines:
+// one line per problem (the descriptor, what is wrong, the code a phone
+// would report, what to fix), then a summary ("5 games ready, 2 with
+// problems"). Requests are queued and return at once; a new full check
+// replaces queued work and cuts short the one under way.
+class GameCheck {
+public:
+    // Receives each line, on the worker thread: it must be safe to call from
+    // there. Lines carry no line end and no control characters.
+    using LineHandler = std::function<void(const std::string& line)>;
+
+    explicit GameCheck(LineHandler onLine);
+    // Stops after the game under way; lines no longer arrive once it returns.
+    ~GameCheck();
+    GameCheck(const GameCheck&) = delete;
+    GameCheck& operator=(const GameCheck&) = delete;
+
+    // Checks every descriptor in `gameDirectory` and its subfolders.
+    // `origins` are the addresses phones reach this server at
+    // ("http://192.168.1.5:8080"): a MIDlet-Jar-URL at one of them is here.
+    void checkAll(std::string gameDirectory, std::vector<std::string> origins);
+
+    // A descriptor was served from `mappedPath` (the game directory and the
+    // request path): checks its game again when the descriptor or its
+    // archive changed (size or modification time) since the last check, or
+    // was never checked. Ignored before the first checkAll and for paths
+    // outside the game directory of the last one.
+    void descriptorServed(std::string mappedPath);
+
+    // Returns when everything asked so far has been checked and told.
+    void waitUntilIdle();
+
+private:
+    struct Job {
+        bool all = false;
+        std::string gameDirectory;
+        std::vector<std::string> origins;
+        std::string mappedPath;
+    };
+    // Size and modification time of a file, or nothing when it is missing.
+    struct FileStamp {
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+    struct GameStamp {
+        std::optional<FileStamp> descriptor;
+        std::filesystem::path archive;
+        std::optional<FileStamp> archiveStamp;
+        bool operator==(const GameStamp&) const = default;
+    };
+
+    void run();
+    void checkEverything(const Job& job);
+    void checkOne(const Job& job);
+    // Checks one game and tells its problems; whether it is ready, or
+    // nothing when its archive is elsewhere.
+    std::optional<bool> checkGame(const std::string& descriptorPath);
+    [[nodiscard]] GameStamp stampOf(const std::string& descriptorPath, const std::filesystem::path& archive) const;
+    [[nodiscard]] bool fullCheckWaiting();
+    void tell(const std::string& line) const;
+
+    LineHandler m_onLine;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Job> m_jobs;
+    bool m_busy = false;
+    bool m_stopping = false;
+
+    // Only the worker touches these.
+    std::string m_gameDirectory;
+    std::vector<std::string> m_origins;
+    std::map<std::string, GameStamp> m_stamps;
+
+    std::thread m_worker;
+};

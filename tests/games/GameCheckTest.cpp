@@ -1,0 +1,366 @@
+#include "GameCheck.h"
+#include "JarArchive.h"
+
+#include "JarFile.h"
+#include "TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kOrigins{"http://192.168.1.5:8080"};
+
+// A game as a build tool would lay it down, with every part open to
+// spoiling. "{size}" in a descriptor line becomes the archive's size.
+struct Game {
+    std::string folder{};
+    std::string name = "Racer";
+    std::vector<std::string> descriptor{
+        "MIDlet-Name: Racer",        "MIDlet-Version: 1.0.2",
+        "MIDlet-Vendor: Ann",        "MIDlet-Jar-URL: Racer.jar",
+        "MIDlet-Jar-Size: {size}",   "MicroEdition-Profile: MIDP-2.0",
+        "MicroEdition-Configuration: CLDC-1.1"};
+    std::string descriptorPrefix{};
+    std::vector<std::string> manifest{"Manifest-Version: 1.0", "MIDlet-Name: Racer", "MIDlet-Version: 1.0.2",
+                                      "MIDlet-Vendor: Ann", "MIDlet-1: Racer, /icon.png, game.Racer"};
+    std::vector<std::string> classes{"game/Racer.class"};
+    std::string archiveName = "Racer.jar";
+    // Instead of a real archive: these bytes, or no archive at all.
+    std::optional<std::string> archiveBytes{};
+    bool noArchive = false;
+    bool noManifest = false;
+
+    void write(const TempDirectory& games) const
+    {
+        const fs::path folderPath = games.path() / folder;
+        const fs::path archive = folderPath / archiveName;
+        if (archiveBytes) {
+            games.write((fs::path(folder) / archiveName).string(), *archiveBytes);
+        } else if (!noArchive) {
+            JarFile jar;
+            if (!noManifest)
+                jar.manifest(manifest);
+            for (const std::string& file : classes)
+                jar.add(file, "\xCA\xFE\xBA\xBE class bytes");
+            jar.write(archive);
+        }
+        std::string text = descriptorPrefix;
+        for (std::string line : descriptor) {
+            if (const auto at = line.find("{size}"); at != std::string::npos)
+                line.replace(at, 6, std::to_string(noArchive ? 1234 : fs::file_size(archive)));
+            text += line + "\r\n";
+        }
+        games.write((fs::path(folder) / (name + ".jad")).string(), text);
+    }
+};
+
+void setAttribute(std::vector<std::string>& lines, const std::string& name, const std::string& value)
+{
+    std::erase_if(lines, [&](const std::string& line) { return line.starts_with(name + ":"); });
+    if (!value.empty())
+        lines.push_back(name + ": " + value);
+}
+
+class GameCheckTest : public testing::Test {
+protected:
+    // The lines told so far, after the check has finished.
+    std::vector<std::string> checkAll(const std::string& directory)
+    {
+        m_check.checkAll(directory, kOrigins);
+        return linesSoFar();
+    }
+
+    std::vector<std::string> linesSoFar()
+    {
+        m_check.waitUntilIdle();
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_lines, {});
+    }
+
+    TempDirectory m_games;
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+    GameCheck m_check{[this](const std::string& line) {
+        std::lock_guard lock(m_mutex);
+        m_lines.push_back(line);
+    }};
+};
+
+struct BrokenGame {
+    const char* title;
+    std::function<void(Game&)> spoil;
+    // The lines about the game, "{size}" standing for the archive's size.
+    std::vector<std::string> lines;
+};
+
+std::ostream& operator<<(std::ostream& out, const BrokenGame& c)
+{
+    return out << c.title;
+}
+
+class BrokenGames : public GameCheckTest, public testing::WithParamInterface<BrokenGame> {};
+
+TEST_P(BrokenGames, AreToldWithTheCodeAPhoneReportsAndTheFix)
+{
+    Game game;
+    GetParam().spoil(game);
+    game.write(m_games);
+    std::vector<std::string> expected;
+    for (std::string line : GetParam().lines) {
+        for (auto at = line.find("{size}"); at != std::string::npos; at = line.find("{size}"))
+            line.replace(at, 6, std::to_string(fs::file_size(m_games.path() / game.folder / game.archiveName)));
+        expected.push_back("Game check: " + line);
+    }
+    expected.push_back("Game check: 0 games ready, 1 with problems");
+    EXPECT_EQ(checkAll(m_games.string()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrokenGames,
+    testing::Values(
+        BrokenGame{"required attributes missing",
+                   [](Game& g) {
+                       setAttribute(g.descriptor, "MIDlet-Vendor", "");
+                       setAttribute(g.descriptor, "MIDlet-Jar-Size", "");
+                   },
+                   {"Racer.jad: it lacks MIDlet-Vendor, MIDlet-Jar-Size (a phone reports 906 Invalid descriptor); "
+                    "add the missing attributes, with the values of the archive's manifest"}},
+        BrokenGame{"version with a word",
+                   [](Game& g) {
+                       setAttribute(g.descriptor, "MIDlet-Version", "1.0 beta");
+                       setAttribute(g.manifest, "MIDlet-Version", "1.0 beta");
+                   },
+                   {"Racer.jad: MIDlet-Version \"1.0 beta\" is not of the form major.minor[.micro], each 0 to 99 "
+                    "(a phone reports 906 Invalid descriptor); write it like 1.0 or 1.0.3, in both files"}},
+        BrokenGame{"size that is no number", [](Game& g) { setAttribute(g.descriptor, "MIDlet-Jar-Size", "12k"); },
+                   {"Racer.jad: MIDlet-Jar-Size \"12k\" is not a number of bytes (a phone reports 906 Invalid "
+                    "descriptor); set it to the archive's size in bytes"}},
+        BrokenGame{"blank line and byte-order mark",
+                   [](Game& g) {
+                       g.descriptorPrefix = "\xEF\xBB\xBF";
+                       g.descriptor.insert(g.descriptor.begin() + 1, "");
+                   },
+                   {"Racer.jad: line 1: the file begins with a byte-order mark (a phone reports 906 Invalid "
+                    "descriptor); save it as UTF-8 without a byte-order mark (BOM)",
+                    "Racer.jad: line 2: a blank line (a phone reports 906 Invalid descriptor); remove the blank line"}},
+        BrokenGame{"descriptor too large to read",
+                   [](Game& g) { g.descriptorPrefix = "MIDlet-Description: " + std::string(70'000, 'x') + "\r\n"; },
+                   {"Racer.jad: it is larger than 65536 bytes (a phone reports 906 Invalid descriptor); keep only "
+                    "the game's attributes in it"}},
+        BrokenGame{"stale size after a rebuild", [](Game& g) { setAttribute(g.descriptor, "MIDlet-Jar-Size", "999"); },
+                   {"Racer.jad: MIDlet-Jar-Size is 999 but Racer.jar is {size} bytes (a phone reports 904 JAR size "
+                    "mismatch); set MIDlet-Jar-Size: {size}"}},
+        BrokenGame{"version changed in the descriptor only",
+                   [](Game& g) { setAttribute(g.descriptor, "MIDlet-Version", "1.0.3"); },
+                   {"Racer.jad: MIDlet-Version is \"1.0.3\" in the descriptor but \"1.0.2\" in the manifest (a phone "
+                    "reports 905 Attribute mismatch); make the two the same (copy the descriptor that was built "
+                    "with this archive)"}},
+        BrokenGame{"vendor differs in letter case", [](Game& g) { setAttribute(g.manifest, "MIDlet-Vendor", "ann"); },
+                   {"Racer.jad: MIDlet-Vendor is \"Ann\" in the descriptor but \"ann\" in the manifest (a phone "
+                    "reports 905 Attribute mismatch); make the two the same (copy the descriptor that was built "
+                    "with this archive)"}},
+        BrokenGame{"manifest without a name", [](Game& g) { setAttribute(g.manifest, "MIDlet-Name", ""); },
+                   {"Racer.jad: the manifest lacks MIDlet-Name (a phone reports 907 Invalid JAR); add MIDlet-Name: "
+                    "Racer to the manifest and build the archive again"}},
+        BrokenGame{"no profile in either file",
+                   [](Game& g) { setAttribute(g.descriptor, "MicroEdition-Profile", ""); },
+                   {"Racer.jad: neither the descriptor nor the manifest names MicroEdition-Profile (a phone reports "
+                    "907 Invalid JAR); add MicroEdition-Profile: MIDP-2.0 (or what the game needs)"}},
+        BrokenGame{"the MIDlet's class left out", [](Game& g) { g.classes = {"game/Racer2.class"}; },
+                   {"Racer.jad: MIDlet-1 names the class game.Racer, but Racer.jar has no game/Racer.class (a phone "
+                    "reports 907 Invalid JAR); build the archive with that class or correct MIDlet-1"}},
+        BrokenGame{"a second MIDlet in the descriptor without its class",
+                   [](Game& g) {
+                       g.descriptor.push_back("MIDlet-1: Racer, /icon.png, game.Racer");
+                       g.descriptor.push_back("MIDlet-2: Editor, , game.Editor");
+                   },
+                   {"Racer.jad: MIDlet-2 names the class game.Editor, but Racer.jar has no game/Editor.class (a "
+                    "phone reports 907 Invalid JAR); build the archive with that class or correct MIDlet-2"}},
+        BrokenGame{"no MIDlet at all", [](Game& g) { setAttribute(g.manifest, "MIDlet-1", ""); },
+                   {"Racer.jad: neither the descriptor nor the manifest names a MIDlet (MIDlet-1) (a phone reports "
+                    "907 Invalid JAR); add MIDlet-1: <name>, <icon>, <class> naming the game's MIDlet class"}},
+        BrokenGame{"archive missing", [](Game& g) { g.noArchive = true; },
+                   {"Racer.jad: MIDlet-Jar-URL \"Racer.jar\" leads to Racer.jar, which this server does not serve (a "
+                    "phone reports 907 Invalid JAR); put the archive there (not hidden, not a folder) or correct "
+                    "MIDlet-Jar-URL"}},
+        BrokenGame{"archive is an error page", [](Game& g) { g.archiveBytes = "<html>Not found</html>"; },
+                   {"Racer.jad: the archive Racer.jar is refused: not a zip archive (a phone reports 907 Invalid "
+                    "JAR); build the archive again as a jar (zip) file"}},
+        BrokenGame{"archive copied only in part",
+                   [](Game& g) {
+                       g.archiveBytes = std::string("PK\x03\x04\x14\x00", 6);
+                       setAttribute(g.descriptor, "MIDlet-Jar-Size", "1127");
+                   },
+                   {"Racer.jad: MIDlet-Jar-Size is 1127 but Racer.jar is 6 bytes (a phone reports 904 JAR size "
+                    "mismatch); set MIDlet-Jar-Size: 6",
+                    "Racer.jad: the archive Racer.jar is refused: not a zip archive (a phone reports 907 Invalid "
+                    "JAR); build the archive again as a jar (zip) file"}},
+        BrokenGame{"archive without a manifest", [](Game& g) { g.noManifest = true; },
+                   {"Racer.jad: the manifest of Racer.jar cannot be read: there is no \"META-INF/MANIFEST.MF\" in the "
+                    "archive (a phone reports 907 Invalid JAR); build the archive again with its manifest, "
+                    "META-INF/MANIFEST.MF"}},
+        BrokenGame{"archive entry that climbs out", [](Game& g) { g.classes.push_back("../../evil.class"); },
+                   {"Racer.jad: the archive Racer.jar is refused: an entry named \"../../evil.class\" climbs out of "
+                    "the archive (a phone reports 907 Invalid JAR); build the archive again as a jar (zip) file"}},
+        BrokenGame{"archive at localhost",
+                   [](Game& g) { setAttribute(g.descriptor, "MIDlet-Jar-URL", "http://localhost:8080/Racer.jar"); },
+                   {"Racer.jad: MIDlet-Jar-URL \"http://localhost:8080/Racer.jar\" points at localhost, which for a "
+                    "phone is the phone itself (a phone reports 907 Invalid JAR); set MIDlet-Jar-URL to the "
+                    "archive's name alone (an address relative to the descriptor)"}},
+        BrokenGame{"archive in a hidden folder",
+                   [](Game& g) {
+                       g.archiveName = ".build/Racer.jar";
+                       setAttribute(g.descriptor, "MIDlet-Jar-URL", ".build/Racer.jar");
+                   },
+                   {"Racer.jad: MIDlet-Jar-URL \".build/Racer.jar\" leads to .build/Racer.jar, which this server does "
+                    "not serve (a phone reports 907 Invalid JAR); put the archive there (not hidden, not a folder) "
+                    "or correct MIDlet-Jar-URL"}},
+        BrokenGame{"archive served under the wrong type",
+                   [](Game& g) {
+                       g.archiveName = "Racer.zip";
+                       setAttribute(g.descriptor, "MIDlet-Jar-URL", "Racer.zip");
+                   },
+                   {"Racer.jad: Racer.zip is served as text/html, since its name does not end in \".jar\" (a phone "
+                    "reports 907 Invalid JAR); give the archive a name ending in .jar and set MIDlet-Jar-URL to it"}}));
+
+TEST_F(GameCheckTest, AGameThatPassesIsCountedReady)
+{
+    Game game;
+    // What a phone reads the same: blanks around values, a manifest value
+    // folded at 72 bytes, the profile in the manifest alone, an absolute
+    // address of this server.
+    game.descriptor = {"MIDlet-Name:   Racer  ", "MIDlet-Version: 1.0.2", "MIDlet-Vendor: Ann of the Very Long Vendor "
+                       "Name That Needs Folding Ltd", "MIDlet-Jar-URL: http://192.168.1.5:8080/Racer.jar",
+                       "MIDlet-Jar-Size: {size}", "MicroEdition-Configuration: CLDC-1.1"};
+    game.manifest = {"MIDlet-Name: Racer", "MIDlet-Version: 1.0.2",
+                     "MIDlet-Vendor: Ann of the Very Long Vendor Name That Needs Folding L", " td",
+                     "MicroEdition-Profile: MIDP-2.0", "MIDlet-1: Racer, /icon.png, game.Racer"};
+    game.write(m_games);
+    EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+}
+
+TEST_F(GameCheckTest, TheSampleGameLaidBesideTheProgramPasses)
+{
+    const std::string make =
+        "python3 '" TARNWICK_SOURCE_DIR "/share/sample/make_hello_game.py' '" + m_games.string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+
+    // A class file of version 45.3, which every phone's virtual machine loads.
+    std::string error;
+    const auto archive = JarArchive::open(m_games.path() / "hello.jar", error);
+    ASSERT_TRUE(archive) << error;
+    const auto bytes = archive->readEntry("HelloMIDlet.class", 4096, error);
+    ASSERT_TRUE(bytes) << error;
+    EXPECT_EQ(bytes->substr(0, 8), std::string("\xCA\xFE\xBA\xBE\x00\x03\x00\x2D", 8));
+}
+
+TEST_F(GameCheckTest, TheSummaryCountsEveryDescriptorInSubfoldersButHiddenOnes)
+{
+    Game{.folder = "racing"}.write(m_games);
+    Game{.folder = "racing/old", .name = "Racer1"}.write(m_games);
+    Game broken{.folder = "puzzles"};
+    setAttribute(broken.descriptor, "MIDlet-Name", "");
+    broken.write(m_games);
+    Game elsewhere{.folder = "web"};
+    setAttribute(elsewhere.descriptor, "MIDlet-Jar-URL", "http://games.example.com/Racer.jar");
+    elsewhere.write(m_games);
+    Game{.folder = ".trash"}.write(m_games);
+    Game{.name = ".Racer"}.write(m_games);
+    m_games.write("Readme.txt", "not a game");
+
+    EXPECT_EQ(checkAll(m_games.string()),
+              (std::vector<std::string>{
+                  "Game check: puzzles/Racer.jad: it lacks MIDlet-Name (a phone reports 906 Invalid descriptor); add "
+                  "the missing attributes, with the values of the archive's manifest",
+                  "Game check: web/Racer.jad: its archive is not served here (MIDlet-Jar-URL "
+                  "http://games.example.com/Racer.jar), so only the descriptor is checked",
+                  "Game check: 2 games ready, 1 with problems, 1 with the archive on another server"}));
+}
+
+TEST_F(GameCheckTest, AFolderWithoutDescriptorsSaysSoOnce)
+{
+    m_games.write("index.html", "<html></html>");
+    m_games.write("lone/Racer.jar", "PK");
+    EXPECT_EQ(checkAll(m_games.string()),
+              std::vector<std::string>{"Game check: no game descriptors (.jad) in " + m_games.string() +
+                                       "; phones will find no game to install"});
+    EXPECT_EQ(checkAll(""), std::vector<std::string>{
+                                "Game check: no game directory is set; choose one with the \"...\" button"});
+}
+
+TEST_F(GameCheckTest, LinksLeadingOutOfTheGameDirectoryAreNotFollowed)
+{
+    TempDirectory outside;
+    Game{}.write(outside);
+    fs::create_directory_symlink(outside.path(), m_games.path() / "linked");
+    fs::create_symlink(outside.path() / "Racer.jad", m_games.path() / "Racer.jad");
+    EXPECT_EQ(checkAll(m_games.string()),
+              std::vector<std::string>{"Game check: no game descriptors (.jad) in " + m_games.string() +
+                                       "; phones will find no game to install"});
+
+    // A link within is followed, even to a hidden folder, as the server
+    // follows it; a folder reached twice counts once.
+    Game{.folder = ".builds/racer"}.write(m_games);
+    fs::create_directory_symlink(m_games.path() / ".builds" / "racer", m_games.path() / "racer");
+    fs::create_directory_symlink(m_games.path() / ".builds" / "racer", m_games.path() / "racer-again");
+    fs::create_directory_symlink(m_games.path(), m_games.path() / "loop");
+    EXPECT_EQ(checkAll(m_games.string()), std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+}
+
+TEST_F(GameCheckTest, AServedDescriptorIsCheckedAgainOnlyWhenItsGameChanged)
+{
+    Game game{.folder = "racing"};
+    game.write(m_games);
+    checkAll(m_games.string() + "/");
+    const std::string served = m_games.string() + "/racing/Racer.jad";
+
+    m_check.descriptorServed(served);
+    EXPECT_EQ(linesSoFar(), std::vector<std::string>{});
+
+    // A rebuilt archive, the descriptor left as it was.
+    game.classes.push_back("game/Extra.class");
+    JarFile rebuilt;
+    rebuilt.manifest(game.manifest).add("game/Racer.class", "\xCA\xFE").add("game/Extra.class", "\xCA\xFE\xBA");
+    rebuilt.write(m_games.path() / "racing" / "Racer.jar");
+    const auto size = std::to_string(fs::file_size(m_games.path() / "racing" / "Racer.jar"));
+    m_check.descriptorServed(served);
+    const std::vector<std::string> lines = linesSoFar();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with("Game check: racing/Racer.jad: MIDlet-Jar-Size is ")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("set MIDlet-Jar-Size: " + size)) << lines[0];
+    EXPECT_EQ(lines[1], "Game check: racing/Racer.jad changed since it was checked: not ready");
+
+    m_check.descriptorServed(served);
+    EXPECT_EQ(linesSoFar(), std::vector<std::string>{});
+
+    // Added after the last full check; outside the game directory: ignored.
+    Game{.name = "New"}.write(m_games);
+    m_check.descriptorServed(m_games.string() + "/New.jad");
+    m_check.descriptorServed(m_games.string() + "/../elsewhere.jad");
+    m_check.descriptorServed("/etc/passwd");
+    EXPECT_EQ(linesSoFar(), std::vector<std::string>{"Game check: New.jad checked when served: ready"});
+}
+
+TEST_F(GameCheckTest, OddFileNamesCannotBendTheLog)
+{
+    Game game{.name = "Evil\nGame check: 9 games ready"};
+    setAttribute(game.descriptor, "MIDlet-Name", "");
+    game.write(m_games);
+    const std::vector<std::string> lines = checkAll(m_games.string());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with("Game check: Evil%0AGame check: 9 games ready.jad: it lacks MIDlet-Name"))
+        << lines[0];
+}
+
+} // namespace
