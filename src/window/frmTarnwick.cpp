@@ -22,15 +22,14 @@ constexpr const char* kServerSection = "Server Setting";
 constexpr const char* kPortKey = "LocalPort";
 constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
-// Until the project has a home page of its own.
-constexpr const char* kHomePage = "https://tarnwick.example/ (placeholder address)";
+constexpr const char* kHelp = "help: tarnwick --help, man tarnwick";
 
 } // namespace
 
-frmTarnwick::frmTarnwick(const QString& programFolder)
+frmTarnwick::frmTarnwick(const QString& settingsFile)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_programFolder(programFolder)
+    , m_settingsFile(settingsFile)
     , cmdListen(new QPushButton(QStringLiteral("Start Server"), this))
     , Label1(new QLabel(QStringLiteral("Java Game Directory:"), this))
     , txtVirtualDir(new QLineEdit(this))
@@ -87,7 +86,7 @@ void frmTarnwick::Form_Load()
 
 void frmTarnwick::SetIniFilePath()
 {
-    IniFilePath = m_programFolder.toStdString() + "/Tarnwick.ini";
+    IniFilePath = m_settingsFile.toStdString();
 }
 
 void frmTarnwick::LoadVirtualDirectory()
@@ -112,10 +111,11 @@ void frmTarnwick::writeAboutLines()
             reach += (reach.empty() ? "" : " or ") + ("http://" + host.toStdString() + ":" + port + "/");
         reach = "Phones install games from " + reach + (lan.isEmpty() ? " (no network found: this machine only)" : "");
     }
-    txtWorkingStatus->appendEntry(version + " - installs J2ME games on phones over the air - " + kHomePage + "\r\n");
+    txtWorkingStatus->appendEntry(version + " - installs J2ME games on phones over the air - settings in " +
+                                  IniFilePath + "\r\n");
     txtWorkingStatus->appendEntry(reach + "\r\n");
-    txtWorkingStatus->appendEntry("Serves .jad, .jar and .html files from the game directory above; help: " +
-                                  std::string(kHomePage) + "\r\n");
+    txtWorkingStatus->appendEntry("Serves .jad, .jar and .html files from the game directory above; " +
+                                  std::string(kHelp) + "\r\n");
 }
 
 void frmTarnwick::cmdListen_Click()

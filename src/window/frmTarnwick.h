@@ -15,12 +15,12 @@ class QPushButton;
 // The main window: the game directory with its "..." button, the activity
 // log, and the Start Server and Stop Server buttons. It owns the server for
 // the whole run; loading it starts the server on the port from the settings
-// file beside the program.
+// file.
 class frmTarnwick final : public QWidget {
 public:
-    // `programFolder` is where the settings file lies: the program's own
-    // folder, unless a test puts it elsewhere.
-    explicit frmTarnwick(const QString& programFolder);
+    // `settingsFile` is the full path of the settings file, which need not
+    // exist yet.
+    explicit frmTarnwick(const QString& settingsFile);
 
     [[nodiscard]] QPushButton* startButton() const { return cmdListen; }
     [[nodiscard]] QPushButton* stopButton() const { return cmdStopListening; }
@@ -48,7 +48,7 @@ private:
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);
 
-    QString m_programFolder;
+    QString m_settingsFile;
     std::string m_VirtualDir;
 
     QPushButton* cmdListen;
