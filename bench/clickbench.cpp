@@ -117,7 +117,7 @@ int main(int argc, char* argv[])
     std::ofstream result(argv[3]);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    frmTarnwick window(folder);
+    frmTarnwick window(folder + "/Tarnwick.ini");
     window.show();
     if (!window.server().isListening()) {
         std::fprintf(stderr, "clickbench: the server did not start\n");

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
 
@@ -24,15 +25,14 @@ constexpr const char* kPortKey = "LocalPort";
 constexpr const char* kGameListKey = "Game List";
 constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
-// Until the project has a home page of its own.
-constexpr const char* kHomePage = "https://tarnwick.example/ (placeholder address)";
+constexpr const char* kHelp = "help: tarnwick --help, man tarnwick";
 
 } // namespace
 
-frmTarnwick::frmTarnwick(const QString& programFolder)
+frmTarnwick::frmTarnwick(const QString& settingsFile)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_programFolder(programFolder)
+    , m_settingsFile(settingsFile)
     , cmdListen(new QPushButton(QStringLiteral("Start Server"), this))
     , Label1(new QLabel(QStringLiteral("Java Game Directory:"), this))
     , txtVirtualDir(new QLineEdit(this))
@@ -41,7 +41,11 @@ frmTarnwick::frmTarnwick(const QString& programFolder)
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
     , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
-    , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) { logServerMessage(line); }))
+    , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) {
+        // Through the window's thread, so that the findings follow whatever
+        // the handler that asked for the check still writes.
+        QMetaObject::invokeMethod(this, [this, line] { logServerMessage(line); }, Qt::QueuedConnection);
+    }))
     , m_server(std::make_unique<TarnwickServer>(*m_logRelay))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
@@ -97,7 +101,7 @@ void frmTarnwick::Form_Load()
 
 void frmTarnwick::SetIniFilePath()
 {
-    IniFilePath = m_programFolder.toStdString() + "/Tarnwick.ini";
+    IniFilePath = m_settingsFile.toStdString();
 }
 
 void frmTarnwick::LoadVirtualDirectory()
@@ -123,10 +127,11 @@ void frmTarnwick::writeAboutLines()
             reach += (reach.empty() ? "" : " or ") + ("http://" + host.toStdString() + ":" + port + "/");
         reach = "Phones install games from " + reach + (lan.isEmpty() ? " (no network found: this machine only)" : "");
     }
-    m_logRelay->appendEntry(version + " - installs J2ME games on phones over the air - " + kHomePage + "\r\n");
+    m_logRelay->appendEntry(version + " - installs J2ME games on phones over the air - settings in " +
+                            IniFilePath + "\r\n");
     m_logRelay->appendEntry(reach + "\r\n");
-    m_logRelay->appendEntry("Serves .jad, .jar and .html files from the game directory above; help: " +
-                            std::string(kHomePage) + "\r\n");
+    m_logRelay->appendEntry("Serves .jad, .jar and .html files from the game directory above; " +
+                            std::string(kHelp) + "\r\n");
 }
 
 void frmTarnwick::cmdListen_Click()
@@ -199,8 +204,7 @@ void frmTarnwick::SetButtonsStopped()
 void frmTarnwick::logServerMessage(const std::string& message)
 {
     // A line about the server itself carries no peer address. It goes where
-    // the about lines go; the relay takes it from any thread, so the game
-    // check's worker writes here too.
+    // the about lines go, on this thread, so that the two keep their order.
     m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
 }
 

@@ -17,12 +17,12 @@ class QPushButton;
 // The main window: the game directory with its "..." button, the activity
 // log, and the Start Server and Stop Server buttons. It owns the server for
 // the whole run; loading it starts the server on the port from the settings
-// file beside the program.
+// file.
 class frmTarnwick final : public QWidget {
 public:
-    // `programFolder` is where the settings file lies: the program's own
-    // folder, unless a test puts it elsewhere.
-    explicit frmTarnwick(const QString& programFolder);
+    // `settingsFile` is the full path of the settings file, which need not
+    // exist yet.
+    explicit frmTarnwick(const QString& settingsFile);
     ~frmTarnwick() override;
 
     [[nodiscard]] QPushButton* startButton() const { return cmdListen; }
@@ -57,7 +57,7 @@ private:
     // will see them; the findings arrive in the log as they are made.
     void checkGames();
 
-    QString m_programFolder;
+    QString m_settingsFile;
     std::string m_VirtualDir;
 
     QPushButton* cmdListen;

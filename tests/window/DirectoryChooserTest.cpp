@@ -38,7 +38,7 @@ protected:
     {
         folder.write("Tarnwick.ini", "[Server Setting]\nLocalPort=" + std::to_string(port) +
                                          "\n[Directory Setting]\nVirtual Directory=" + directory + "\n");
-        window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string()));
+        window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string() + "/Tarnwick.ini"));
         window->show();
     }
 

@@ -35,7 +35,7 @@ protected:
 
     frmTarnwick& open()
     {
-        window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string()));
+        window = std::make_unique<frmTarnwick>(QString::fromStdString(folder.string() + "/Tarnwick.ini"));
         window->show();
         settleGameCheck();
         return *window;
@@ -95,8 +95,11 @@ TEST_F(Window, OpensListeningWithItsCaptionDirectoryAndThreeAboutLines)
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 3) << lines.join('|').toStdString();
     EXPECT_TRUE(lines[0].startsWith("Tarnwick v1.0.0"));
+    EXPECT_TRUE(lines[0].endsWith(QString::fromStdString(" settings in " + folder.string() + "/Tarnwick.ini")))
+        << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains(":" + QString::number(port) + "/")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(".jad"));
+    EXPECT_TRUE(lines[2].endsWith("help: tarnwick --help, man tarnwick")) << lines[2].toStdString();
 }
 
 TEST_F(Window, ChecksTheGamesAfterEachStart)
