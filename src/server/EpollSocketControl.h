@@ -28,6 +28,7 @@ public:
     void Unload(SlotNumber slot) override;
     [[nodiscard]] SocketState State(SlotNumber slot) const override;
     void Close(SlotNumber slot) override;
+    void Drop(SlotNumber slot) override;
     void LocalPort(SlotNumber slot, std::int32_t port) override;
     [[nodiscard]] bool Listen(SlotNumber slot, std::string& error) override;
     void Accept(SlotNumber slot, ConnectionRequestId requestId) override;
@@ -96,6 +97,9 @@ private:
 
     void onListenerReady(SlotNumber slot);
     void pauseAccepting(SlotNumber slot, int error);
+    // Whether the listener may go on taking connections with descriptors
+    // short: only when the owner made room.
+    bool makeRoom(SlotNumber slot);
     void onConnectionReady(SlotNumber slot, std::uint32_t events);
     // Reads once; false when the connection broke.
     bool readSome(SlotNumber slot, Connection& connection);

@@ -21,6 +21,9 @@ namespace {
 
 constexpr const char* kServerSection = "Server Setting";
 constexpr const char* kPortKey = "LocalPort";
+// Seconds; 0 turns a limit off.
+constexpr const char* kHeaderTimeoutKey = "HeaderTimeout";
+constexpr const char* kIdleTimeoutKey = "IdleTimeout";
 constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
 // Until the project has a home page of its own.
@@ -152,7 +155,7 @@ void frmTarnwick::cmdListen_Click()
                          "] in " + IniFilePath + " (for example " + kPortKey + "=8080), then press Start Server.");
         return;
     }
-    if (!m_server->startListening(*port, why)) {
+    if (!m_server->startListening(*port, why, readConnectionLimits())) {
         SetButtonsStopped();
         logServerMessage("Server not started: port " + std::to_string(*port) + " cannot be opened (" + why +
                          "). Stop the program that uses it or choose another \"" + kPortKey + "\" in " +
@@ -160,6 +163,20 @@ void frmTarnwick::cmdListen_Click()
         return;
     }
     SetButtonsListening();
+}
+
+ConnectionLimits frmTarnwick::readConnectionLimits()
+{
+    ConnectionLimits limits;
+    for (auto [key, limit] : {std::pair{kHeaderTimeoutKey, &limits.headerTimeout},
+                              std::pair{kIdleTimeoutKey, &limits.idleTimeout}}) {
+        std::string why;
+        *limit = timeLimitFromSetting(ReadIniValue(kServerSection, key, IniFilePath), *limit, why);
+        if (!why.empty())
+            logServerMessage("\"" + std::string(key) + "\" under [" + kServerSection + "]: " + why + "; " +
+                             std::to_string(limit->count()) + " s is used.");
+    }
+    return limits;
 }
 
 void frmTarnwick::cmdStopListening_Click()
