@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -262,14 +263,25 @@ void EpollSocketControl::onListenerReady(SlotNumber slot)
     ::getrlimit(RLIMIT_NOFILE, &limit);
     // The system hands out the lowest free descriptor: one this high means
     // every one below it is taken.
-    const auto lowOnDescriptors = [&limit](int fd) {
-        return limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(fd) + kReservedDescriptors >= limit.rlim_cur;
+    const auto lowOnDescriptors = [&limit](int fd, int margin) {
+        return limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(fd) + margin >= limit.rlim_cur;
     };
     for (int taken = 0; taken < kAcceptBurst; ++taken) {
         Element* found = element(slot);
         if (!found || !found->listener)
             return;
-        const int fd = ::accept4(found->listener->socket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int listener = found->listener->socket.get();
+        // Close to the limit, the next descriptor is looked at before a
+        // connection takes it: a connection taken and then refused would
+        // be lost, while one left waiting is taken once there is room.
+        if (lowOnDescriptors(m_lastAccepted, 2 * kReservedDescriptors)) {
+            const int next = ::fcntl(listener, F_DUPFD_CLOEXEC, 0);
+            if (next >= 0)
+                ::close(next);
+            if ((next < 0 || lowOnDescriptors(next, kReservedDescriptors)) && !makeRoom(slot))
+                return pauseAccepting(slot, EMFILE);
+        }
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (wouldBlock(errno))
                 return;
@@ -282,10 +294,7 @@ void EpollSocketControl::onListenerReady(SlotNumber slot)
             // The connection gave up before it was taken, or the like.
             continue;
         }
-        if (lowOnDescriptors(fd) && !makeRoom(slot)) {
-            ::close(fd);
-            return pauseAccepting(slot, EMFILE);
-        }
+        m_lastAccepted = fd;
         found = element(slot);
         if (found && found->listener)
             found->listener->failing = false;

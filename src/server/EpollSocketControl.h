@@ -125,6 +125,9 @@ private:
     std::unordered_map<SlotNumber, Element> m_elements;
     // Accepted by the system, not yet taken over by an element.
     std::unordered_set<ConnectionRequestId> m_waiting;
+    // The descriptor of the connection taken last: how close to the limit
+    // the process runs.
+    int m_lastAccepted = 0;
     // Connections with something new to send: they send at the end of the
     // turn, after every event of the turn has queued its answers.
     std::vector<SlotNumber> m_toFlush;
