@@ -161,6 +161,18 @@ TEST_F(TimeLimits, CloseAConnectionThatDripsItsHeaderAtTheHeaderLimit)
     EXPECT_TRUE(isOpen(answered)) << "whole requests restart the clock";
 }
 
+TEST_F(TimeLimits, TimeEachHeaderFromItsOwnFirstByte)
+{
+    const SlotNumber pipelining = open();
+    arrive(pipelining, "GET /a.jad");
+    pass(50);
+    arrive(pipelining, " HTTP/1.0\r\n\r\nGET /b.jad");
+    pass(50);
+    EXPECT_TRUE(isOpen(pipelining)) << "the second request began 50 s ago";
+    pass(10);
+    EXPECT_FALSE(isOpen(pipelining));
+}
+
 TEST_F(TimeLimits, NeverCloseAConnectionWhileAnAnswerIsBeingSent)
 {
     const SlotNumber slow = open();
