@@ -1,6 +1,14 @@
 #include "ConnectionSlots.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
+
+// How often the log may say that connections were closed from this end.
+constexpr std::chrono::minutes kReportInterval{1};
+// Connections closed at once to make room when descriptors run short.
+constexpr std::size_t kRoomPerShortage = 16;
 
 // 445000 as "445,000": the sizes of games are read at a glance.
 std::string withThousands(std::int64_t number)
@@ -11,12 +19,19 @@ std::string withThousands(std::int64_t number)
     return digits;
 }
 
+std::string connections(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " connection" : " connections");
+}
+
 } // namespace
 
-ConnectionSlots::ConnectionSlots(SocketControl& wsServer, RequestService& service, ActivityLog& log)
+ConnectionSlots::ConnectionSlots(SocketControl& wsServer, RequestService& service, ActivityLog& log,
+                                 std::function<TimePoint()> now)
     : m_wsServer(wsServer)
     , m_service(service)
     , m_log(log)
+    , m_now(std::move(now))
 {
 }
 
@@ -35,10 +50,24 @@ void ConnectionSlots::wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequ
 void ConnectionSlots::wsServer_DataArrival(SlotNumber slot, std::int64_t /*bytesTotal*/)
 {
     m_service.wsServer_DataArrival(slot);
+    const auto found = m_activity.find(slot);
+    const auto intake = m_service.intake(slot);
+    if (found == m_activity.end() || !intake)
+        return;
+    Activity& activity = found->second;
+    activity.lastActivity = m_now();
+    // The header's time runs from the first byte of each request.
+    if (!intake->partialRequest)
+        activity.requestStarted.reset();
+    else if (!activity.requestStarted || intake->requestsTaken != activity.requestsTaken)
+        activity.requestStarted = activity.lastActivity;
+    activity.requestsTaken = intake->requestsTaken;
 }
 
 void ConnectionSlots::wsServer_SendProgress(SlotNumber slot, std::int64_t /*bytesSent*/, std::int64_t bytesRemaining)
 {
+    if (const auto found = m_activity.find(slot); found != m_activity.end())
+        found->second.lastActivity = m_now();
     m_service.wsServer_SendProgress(slot, bytesRemaining);
 }
 
@@ -63,6 +92,40 @@ void ConnectionSlots::wsServer_FileCutShort(SlotNumber slot, const std::string& 
                            slot);
 }
 
+std::size_t ConnectionSlots::wsServer_DescriptorsShort(SlotNumber /*slot*/)
+{
+    std::vector<std::pair<TimePoint, SlotNumber>> idle;
+    for (const auto& [slot, activity] : m_activity)
+        if (isIdle(slot))
+            idle.emplace_back(activity.lastActivity, slot);
+    const std::size_t count = std::min(idle.size(), kRoomPerShortage);
+    std::partial_sort(idle.begin(), idle.begin() + static_cast<std::ptrdiff_t>(count), idle.end());
+    for (std::size_t i = 0; i < count; ++i)
+        drop(idle[i].second, kMadeRoom);
+    if (count > 0)
+        reportClosed(m_now());
+    return count;
+}
+
+void ConnectionSlots::closeExpired()
+{
+    const TimePoint now = m_now();
+    std::vector<std::pair<SlotNumber, Reason>> expired;
+    for (const auto& [slot, activity] : m_activity) {
+        if (isSending(slot))
+            continue;
+        const auto header = m_limits.headerTimeout;
+        const auto idle = m_limits.idleTimeout;
+        if (header.count() > 0 && activity.requestStarted && now - *activity.requestStarted >= header)
+            expired.emplace_back(slot, kHeaderTooSlow);
+        else if (idle.count() > 0 && isIdle(slot) && now - activity.lastActivity >= idle)
+            expired.emplace_back(slot, kIdle);
+    }
+    for (const auto& [slot, reason] : expired)
+        drop(slot, reason);
+    reportClosed(now);
+}
+
 void ConnectionSlots::release(SlotNumber slot)
 {
     if (slot == 0)
@@ -76,10 +139,53 @@ void ConnectionSlots::LoadSlot(SlotNumber slot)
 {
     m_wsServer.Load(slot);
     m_service.LoadBuffer(slot);
+    m_activity[slot] = Activity{m_now(), std::nullopt, 0};
 }
 
 void ConnectionSlots::UnloadSlot(SlotNumber slot)
 {
     m_wsServer.Unload(slot);
     m_service.UnloadBuffer(slot);
+    m_activity.erase(slot);
+}
+
+bool ConnectionSlots::isSending(SlotNumber slot) const
+{
+    const auto intake = m_service.intake(slot);
+    return m_wsServer.unsentBytes(slot) > 0 || (intake && intake->answersPending);
+}
+
+bool ConnectionSlots::isIdle(SlotNumber slot) const
+{
+    const auto intake = m_service.intake(slot);
+    return intake && !intake->partialRequest && !isSending(slot);
+}
+
+void ConnectionSlots::drop(SlotNumber slot, Reason reason)
+{
+    // Nobody waits for an answer on it: it goes at once, without lingering.
+    if (m_wsServer.State(slot) != SocketState::Closed)
+        m_wsServer.Drop(slot);
+    UnloadSlot(slot);
+    ++m_closed[reason];
+}
+
+void ConnectionSlots::reportClosed(TimePoint now)
+{
+    if (std::all_of(m_closed.begin(), m_closed.end(), [](std::size_t count) { return count == 0; }))
+        return;
+    if (m_lastReport && now - *m_lastReport < kReportInterval)
+        return;
+    std::string message;
+    const auto add = [&message](std::size_t count, const std::string& why) {
+        if (count > 0)
+            message += (message.empty() ? "Closed " : "; closed ") + connections(count) + " " + why;
+    };
+    add(m_closed[kHeaderTooSlow],
+        "that took over " + std::to_string(m_limits.headerTimeout.count()) + " s to send a request header");
+    add(m_closed[kIdle], "silent for " + std::to_string(m_limits.idleTimeout.count()) + " s with nothing under way");
+    add(m_closed[kMadeRoom], "idle the longest, to make room when descriptors ran short");
+    m_log.WriteActivityLog(message + ".", 0);
+    m_closed = {};
+    m_lastReport = now;
 }

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 
@@ -27,6 +29,9 @@ constexpr std::size_t kMaxInputBytes = 64 * 1024;
 // let in quickly without starving the open connections.
 constexpr int kAcceptBurst = 64;
 constexpr int kListenBacklog = 4096;
+// Descriptors that connections never take: the listener, the files being
+// sent and the settings file can always be opened.
+constexpr int kReservedDescriptors = 16;
 
 bool wouldBlock(int error)
 {
@@ -106,6 +111,15 @@ void EpollSocketControl::Close(SlotNumber slot)
         closeListener(*closed);
         closeConnection(*closed);
     }
+}
+
+void EpollSocketControl::Drop(SlotNumber slot)
+{
+    Element* dropped = element(slot);
+    if (!dropped || !dropped->connection)
+        return;
+    m_loop.unwatch(dropped->connection->watch);
+    dropped->connection.reset();
 }
 
 void EpollSocketControl::LocalPort(SlotNumber slot, std::int32_t port)
@@ -245,20 +259,45 @@ const EpollSocketControl::Element* EpollSocketControl::element(SlotNumber slot) 
 
 void EpollSocketControl::onListenerReady(SlotNumber slot)
 {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    // The system hands out the lowest free descriptor: one this high means
+    // every one below it is taken.
+    const auto lowOnDescriptors = [&limit](int fd, int margin) {
+        return limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(fd) + margin >= limit.rlim_cur;
+    };
     for (int taken = 0; taken < kAcceptBurst; ++taken) {
         Element* found = element(slot);
         if (!found || !found->listener)
             return;
-        const int fd = ::accept4(found->listener->socket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int listener = found->listener->socket.get();
+        // Close to the limit, the next descriptor is looked at before a
+        // connection takes it: a connection taken and then refused would
+        // be lost, while one left waiting is taken once there is room.
+        if (lowOnDescriptors(m_lastAccepted, 2 * kReservedDescriptors)) {
+            const int next = ::fcntl(listener, F_DUPFD_CLOEXEC, 0);
+            if (next >= 0)
+                ::close(next);
+            if ((next < 0 || lowOnDescriptors(next, kReservedDescriptors)) && !makeRoom(slot))
+                return pauseAccepting(slot, EMFILE);
+        }
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (wouldBlock(errno))
                 return;
-            if (isShortage(errno))
-                return pauseAccepting(slot, errno);
+            if (isShortage(errno)) {
+                const int error = errno;
+                if (makeRoom(slot))
+                    continue;
+                return pauseAccepting(slot, error);
+            }
             // The connection gave up before it was taken, or the like.
             continue;
         }
-        found->listener->failing = false;
+        m_lastAccepted = fd;
+        found = element(slot);
+        if (found && found->listener)
+            found->listener->failing = false;
         m_waiting.insert(fd);
         if (m_events)
             m_events->wsServer_ConnectionRequest(slot, fd);
@@ -266,6 +305,11 @@ void EpollSocketControl::onListenerReady(SlotNumber slot)
         if (m_waiting.erase(fd))
             ::close(fd);
     }
+}
+
+bool EpollSocketControl::makeRoom(SlotNumber slot)
+{
+    return m_events && m_events->wsServer_DescriptorsShort(slot) > 0;
 }
 
 void EpollSocketControl::pauseAccepting(SlotNumber slot, int error)

@@ -28,6 +28,7 @@ public:
     void Unload(SlotNumber slot) override;
     [[nodiscard]] SocketState State(SlotNumber slot) const override;
     void Close(SlotNumber slot) override;
+    void Drop(SlotNumber slot) override;
     void LocalPort(SlotNumber slot, std::int32_t port) override;
     [[nodiscard]] bool Listen(SlotNumber slot, std::string& error) override;
     void Accept(SlotNumber slot, ConnectionRequestId requestId) override;
@@ -96,6 +97,9 @@ private:
 
     void onListenerReady(SlotNumber slot);
     void pauseAccepting(SlotNumber slot, int error);
+    // Whether the listener may go on taking connections with descriptors
+    // short: only when the owner made room.
+    bool makeRoom(SlotNumber slot);
     void onConnectionReady(SlotNumber slot, std::uint32_t events);
     // Reads once; false when the connection broke.
     bool readSome(SlotNumber slot, Connection& connection);
@@ -121,6 +125,9 @@ private:
     std::unordered_map<SlotNumber, Element> m_elements;
     // Accepted by the system, not yet taken over by an element.
     std::unordered_set<ConnectionRequestId> m_waiting;
+    // The descriptor of the connection taken last: how close to the limit
+    // the process runs.
+    int m_lastAccepted = 0;
     // Connections with something new to send: they send at the end of the
     // turn, after every event of the turn has queued its answers.
     std::vector<SlotNumber> m_toFlush;

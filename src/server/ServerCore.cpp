@@ -1,9 +1,10 @@
 #include "ServerCore.h"
 
-ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock)
+ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock,
+                       std::function<ConnectionSlots::TimePoint()> now)
     : m_log(sink, wsServer, clock)
     , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
-    , m_slots(wsServer, m_service, m_log)
+    , m_slots(wsServer, m_service, m_log, std::move(now))
 {
     wsServer.setEventHandler(&m_slots);
 }

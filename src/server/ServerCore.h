@@ -10,7 +10,9 @@
 // the tests, whatever the sockets are.
 class ServerCore {
 public:
-    ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock);
+    // `now` tells the time for the connection limits (the steady clock by default).
+    ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock,
+               std::function<ConnectionSlots::TimePoint()> now = [] { return std::chrono::steady_clock::now(); });
     ServerCore(const ServerCore&) = delete;
     ServerCore& operator=(const ServerCore&) = delete;
 

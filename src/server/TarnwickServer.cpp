@@ -8,6 +8,17 @@ TarnwickServer::TarnwickServer(LogSink& logSink, const Clock* clock)
     , m_core(m_wsServer, logSink, clock ? *clock : m_systemClock)
     , m_thread([this] { m_loop.run(); })
 {
+    m_loop.post([this] { sweepLater(); });
+}
+
+void TarnwickServer::sweepLater()
+{
+    // Often enough that a limit of a second or two is kept to within a quarter.
+    constexpr std::chrono::milliseconds kSweepInterval{250};
+    m_loop.runAfter(kSweepInterval, [this] {
+        m_core.slots().closeExpired();
+        sweepLater();
+    });
 }
 
 TarnwickServer::~TarnwickServer()
@@ -25,9 +36,10 @@ auto TarnwickServer::onIoThread(Task task) const -> decltype(task())
     return result.get();
 }
 
-bool TarnwickServer::startListening(std::int32_t port, std::string& error)
+bool TarnwickServer::startListening(std::int32_t port, std::string& error, ConnectionLimits limits)
 {
-    return onIoThread([this, port, &error] {
+    return onIoThread([this, port, &error, limits] {
+        m_core.slots().setLimits(limits);
         if (m_wsServer.State(0) != SocketState::Closed)
             m_wsServer.Close(0);
         m_wsServer.LocalPort(0, port);
@@ -91,4 +103,17 @@ std::optional<std::int32_t> portFromSetting(std::string_view text, std::string& 
         return std::nullopt;
     }
     return port;
+}
+
+std::chrono::seconds timeLimitFromSetting(std::string_view text, std::chrono::seconds fallback, std::string& error)
+{
+    if (text.empty())
+        return fallback;
+    std::int64_t seconds = 0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (status != std::errc{} || end != text.data() + text.size() || seconds < 0) {
+        error = "\"" + std::string(text) + "\" is not a number of seconds";
+        return fallback;
+    }
+    return std::chrono::seconds(seconds);
 }

@@ -4,6 +4,7 @@
 #include "EventLoop.h"
 #include "ServerCore.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,9 +24,10 @@ public:
     TarnwickServer(const TarnwickServer&) = delete;
     TarnwickServer& operator=(const TarnwickServer&) = delete;
 
-    // Closes the listener if it listens and listens again on `port`. On
-    // failure returns false with the reason in `error`; the listener stays closed.
-    [[nodiscard]] bool startListening(std::int32_t port, std::string& error);
+    // Closes the listener if it listens and listens again on `port`, with
+    // `limits` for the connections from now on. On failure returns false
+    // with the reason in `error`; the listener stays closed.
+    [[nodiscard]] bool startListening(std::int32_t port, std::string& error, ConnectionLimits limits = {});
     // Closes the listener only: open connections go on being served.
     void stopListening();
     [[nodiscard]] bool isListening() const;
@@ -43,6 +45,8 @@ public:
     [[nodiscard]] SlotNumber lastSlot() const;
 
 private:
+    // Looks for connections past their time limits every so often.
+    void sweepLater();
     // Runs `task` on the I/O thread and waits for its result.
     template <typename Task>
     auto onIoThread(Task task) const -> decltype(task());
@@ -57,3 +61,9 @@ private:
 // The listening port from its settings text: a whole number from 1 to 65535.
 // Otherwise nothing, with the reason in `error`.
 [[nodiscard]] std::optional<std::int32_t> portFromSetting(std::string_view text, std::string& error);
+
+// A time limit in whole seconds from its settings text; `fallback` when the
+// text is empty, and also, with the reason in `error`, when it is no whole
+// number from 0 up (0 turns the limit off).
+[[nodiscard]] std::chrono::seconds timeLimitFromSetting(std::string_view text, std::chrono::seconds fallback,
+                                                        std::string& error);

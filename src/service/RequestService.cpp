@@ -36,6 +36,15 @@ const ReceiveBuffer* RequestService::txtReceivedData(SlotNumber slot) const
     return found == m_connections.end() ? nullptr : &found->second->buffer;
 }
 
+std::optional<RequestService::Intake> RequestService::intake(SlotNumber slot) const
+{
+    const auto found = m_connections.find(slot);
+    if (found == m_connections.end())
+        return std::nullopt;
+    const Connection& connection = *found->second;
+    return Intake{!connection.buffer.text().empty(), !connection.responses.empty(), connection.requestsTaken};
+}
+
 void RequestService::wsServer_DataArrival(SlotNumber slot)
 {
     const auto found = m_connections.find(slot);
@@ -90,6 +99,7 @@ void RequestService::takeRequests(SlotNumber slot, const std::shared_ptr<Connect
             return;
         if (result.status != ReceiveBuffer::Status::Complete)
             return rejectFraming(slot, *connection, result.status);
+        ++connection->requestsTaken;
         ProcessRequest(result.request, slot);
         if (connection->closing || !m_connections.contains(slot))
             return;

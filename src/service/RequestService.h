@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -46,6 +47,14 @@ public:
     void UnloadBuffer(SlotNumber slot);
     [[nodiscard]] const ReceiveBuffer* txtReceivedData(SlotNumber slot) const;
 
+    // Where a connection stands, for deciding whether it is idle.
+    struct Intake {
+        bool partialRequest = false; // part of a request has arrived
+        bool answersPending = false; // answers wait to be handed to the socket
+        std::uint64_t requestsTaken = 0;
+    };
+    [[nodiscard]] std::optional<Intake> intake(SlotNumber slot) const;
+
     // Limits on what one connection may have waiting: answers queued, and
     // bytes handed to the socket that the peer has not taken yet.
     static constexpr std::size_t kMaxPendingResponses = 32;
@@ -78,6 +87,7 @@ private:
         // The connection's framing failed: what arrives now is ignored, and it
         // closes once its answers are out.
         bool closing = false;
+        std::uint64_t requestsTaken = 0;
     };
 
     // An error page under the given status line.

@@ -2,6 +2,7 @@
 
 #include "FileBody.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,10 @@ public:
     // connection's close.
     virtual void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
                                        std::int64_t size, bool fileShrank) = 0;
+    // The listener `slot` cannot take a waiting connection without using
+    // up the last descriptors: closes connections that can go to make room
+    // and returns how many it closed (none: the connection waits).
+    virtual std::size_t wsServer_DescriptorsShort(SlotNumber slot) = 0;
 
 protected:
     ~SocketEvents() = default;
@@ -64,6 +69,10 @@ public:
     // Closes the element, which stays loaded. Text already handed to SendData
     // still goes out before a connection is closed.
     virtual void Close(SlotNumber slot) = 0;
+    // Closes a connection at once, dropping whatever is still queued and
+    // without waiting for the peer: for a connection given up on, whose
+    // descriptor is wanted back now. The element stays loaded.
+    virtual void Drop(SlotNumber slot) = 0;
     virtual void LocalPort(SlotNumber slot, std::int32_t port) = 0;
     // Listens on LocalPort on every IPv4 address; on failure returns false
     // and says why in `error`.

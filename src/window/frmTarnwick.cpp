@@ -23,6 +23,9 @@ namespace {
 constexpr const char* kServerSection = "Server Setting";
 constexpr const char* kPortKey = "LocalPort";
 constexpr const char* kGameListKey = "Game List";
+// Seconds; 0 turns a limit off.
+constexpr const char* kHeaderTimeoutKey = "HeaderTimeout";
+constexpr const char* kIdleTimeoutKey = "IdleTimeout";
 constexpr const char* kDirectorySection = "Directory Setting";
 constexpr const char* kDirectoryKey = "Virtual Directory";
 constexpr const char* kHelp = "help: tarnwick --help, man tarnwick";
@@ -147,7 +150,7 @@ void frmTarnwick::cmdListen_Click()
                          "] in " + IniFilePath + " (for example " + kPortKey + "=8080), then press Start Server.");
         return;
     }
-    if (!m_server->startListening(*port, why)) {
+    if (!m_server->startListening(*port, why, readConnectionLimits())) {
         SetButtonsStopped();
         logServerMessage("Server not started: port " + std::to_string(*port) + " cannot be opened (" + why +
                          "). Stop the program that uses it or choose another \"" + kPortKey + "\" in " +
@@ -166,6 +169,20 @@ void frmTarnwick::applyGameListSetting()
     if (!setting.empty() && setting != "0" && setting != "1")
         logServerMessage("The game list is off: \"" + std::string(kGameListKey) + "\" under [" + kServerSection +
                          "] in " + IniFilePath + " is \"" + setting + "\"; set it to 1 (on) or 0 (off).");
+}
+
+ConnectionLimits frmTarnwick::readConnectionLimits()
+{
+    ConnectionLimits limits;
+    for (auto [key, limit] : {std::pair{kHeaderTimeoutKey, &limits.headerTimeout},
+                              std::pair{kIdleTimeoutKey, &limits.idleTimeout}}) {
+        std::string why;
+        *limit = timeLimitFromSetting(ReadIniValue(kServerSection, key, IniFilePath), *limit, why);
+        if (!why.empty())
+            logServerMessage("\"" + std::string(key) + "\" under [" + kServerSection + "]: " + why + "; " +
+                             std::to_string(limit->count()) + " s is used.");
+    }
+    return limits;
 }
 
 void frmTarnwick::cmdStopListening_Click()

@@ -44,6 +44,8 @@ private:
     void writeAboutLines();
 
     void cmdListen_Click();
+    // The connections' time limits from the settings file, read at each start.
+    ConnectionLimits readConnectionLimits();
     void cmdStopListening_Click();
     void cmdBrowse_Click();
     void SetButtonsListening();

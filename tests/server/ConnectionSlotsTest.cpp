@@ -1,6 +1,8 @@
 #include "ServerCore.h"
+#include "TarnwickServer.h"
 
 #include "FakeSocketControl.h"
+#include "HttpText.h"
 #include "MemoryLog.h"
 
 #include <gtest/gtest.h>
@@ -96,5 +98,171 @@ INSTANTIATE_TEST_SUITE_P(
                     CutShortCase{100, 1'000'000, true,
                                  "/games/a.jar shrank while it was sent; the connection was closed after 100 of "
                                  "1,000,000 bytes"}));
+
+// Connections held by peers that do not use them, on a clock the test turns.
+class TimeLimits : public testing::Test {
+protected:
+    TimeLimits()
+    {
+        slots.setLimits({std::chrono::seconds(60), std::chrono::seconds(120)});
+        sockets.elements[0].remoteHostIP.clear();
+    }
+
+    SlotNumber open()
+    {
+        slots.wsServer_ConnectionRequest(0, 100 + slots.lastSlot());
+        return slots.lastSlot();
+    }
+    void arrive(SlotNumber slot, const std::string& data)
+    {
+        sockets.elements.at(slot).incoming += data;
+        slots.wsServer_DataArrival(slot, 0);
+    }
+    void pass(int seconds)
+    {
+        now += std::chrono::seconds(seconds);
+        slots.closeExpired();
+    }
+    bool isOpen(SlotNumber slot) const { return sockets.elements.contains(slot); }
+
+    ConnectionSlots::TimePoint now{};
+    FakeSocketControl sockets;
+    MemoryLog sink;
+    FixedClock clock;
+    ServerCore core{sockets, sink, clock, [this] { return now; }};
+    ConnectionSlots& slots = core.slots();
+};
+
+TEST_F(TimeLimits, CloseASilentConnectionAtTheIdleLimitAndSayWhyOnce)
+{
+    const SlotNumber silent = open();
+    pass(119);
+    EXPECT_TRUE(isOpen(silent));
+    pass(1);
+    EXPECT_FALSE(isOpen(silent));
+    EXPECT_EQ(sockets.dropped, std::vector<SlotNumber>{silent}) << "closed at once, without lingering";
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{"# 08-12-26 20:17:07 # -                 - Closed 1 connection "
+                                                       "silent for 120 s with nothing under way.\r\n"});
+}
+
+TEST_F(TimeLimits, CloseAConnectionThatDripsItsHeaderAtTheHeaderLimit)
+{
+    const SlotNumber dripping = open();
+    const SlotNumber answered = open();
+    for (int second = 0; second < 59; ++second) {
+        arrive(dripping, "x");
+        arrive(answered, get("/missing.jad"));
+        pass(1);
+    }
+    EXPECT_TRUE(isOpen(dripping));
+    arrive(dripping, "x");
+    pass(1);
+    EXPECT_FALSE(isOpen(dripping));
+    EXPECT_TRUE(isOpen(answered)) << "whole requests restart the clock";
+}
+
+TEST_F(TimeLimits, TimeEachHeaderFromItsOwnFirstByte)
+{
+    const SlotNumber pipelining = open();
+    arrive(pipelining, "GET /a.jad");
+    pass(50);
+    arrive(pipelining, " HTTP/1.0\r\n\r\nGET /b.jad");
+    pass(50);
+    EXPECT_TRUE(isOpen(pipelining)) << "the second request began 50 s ago";
+    pass(10);
+    EXPECT_FALSE(isOpen(pipelining));
+}
+
+TEST_F(TimeLimits, NeverCloseAConnectionWhileAnAnswerIsBeingSent)
+{
+    const SlotNumber slow = open();
+    arrive(slow, "GET /partial");
+    sockets.elements[slow].unsent = 1;
+    pass(3600);
+    EXPECT_TRUE(isOpen(slow));
+    sockets.elements[slow].unsent = 0;
+    slots.wsServer_SendProgress(slow, 1, 0);
+    pass(1);
+    EXPECT_FALSE(isOpen(slow)) << "once sent, the request begun long ago is over time";
+}
+
+TEST_F(TimeLimits, ZeroTurnsALimitOff)
+{
+    slots.setLimits({std::chrono::seconds(0), std::chrono::seconds(0)});
+    const SlotNumber silent = open();
+    const SlotNumber dripping = open();
+    arrive(dripping, "G");
+    pass(86400);
+    EXPECT_TRUE(isOpen(silent));
+    EXPECT_TRUE(isOpen(dripping));
+}
+
+TEST_F(TimeLimits, SayHowManyWereClosedAtMostOnceAMinute)
+{
+    slots.setLimits({std::chrono::seconds(10), std::chrono::seconds(20)});
+    open();
+    pass(20);
+    ASSERT_EQ(sink.entries().size(), 1u);
+    open();
+    arrive(open(), "G");
+    pass(20);
+    EXPECT_EQ(sink.entries().size(), 1u) << "the next two wait for the minute to pass";
+    pass(39);
+    EXPECT_EQ(sink.entries().size(), 1u);
+    pass(1);
+    ASSERT_EQ(sink.entries().size(), 2u);
+    EXPECT_NE(sink.entries()[1].find("Closed 1 connection that took over 10 s to send a request header; closed 1 "
+                                     "connection silent for 20 s"),
+              std::string::npos)
+        << sink.entries()[1];
+}
+
+TEST_F(TimeLimits, MakeRoomByClosingTheLongestIdleConnectionsOnly)
+{
+    const SlotNumber older = open();
+    pass(5);
+    const SlotNumber younger = open();
+    pass(5);
+    const SlotNumber busy = open();
+    arrive(busy, "GET /a");
+    const SlotNumber sending = open();
+    sockets.elements[sending].unsent = 10;
+    arrive(older, get("/missing.jad")); // answered: idle again, but active later than `younger`
+
+    EXPECT_EQ(slots.wsServer_DescriptorsShort(0), 2u);
+    EXPECT_EQ(sockets.dropped, (std::vector<SlotNumber>{younger, older}));
+    EXPECT_TRUE(isOpen(busy));
+    EXPECT_TRUE(isOpen(sending));
+    EXPECT_EQ(slots.wsServer_DescriptorsShort(0), 0u);
+    ASSERT_FALSE(sink.entries().empty());
+    EXPECT_NE(sink.entries().back().find("Closed 2 connections idle the longest, to make room when descriptors ran short"),
+              std::string::npos);
+}
+
+struct LimitSettingCase {
+    const char* text;
+    int seconds;
+    bool complains;
+};
+
+std::ostream& operator<<(std::ostream& out, const LimitSettingCase& c)
+{
+    return out << testing::PrintToString(std::string(c.text));
+}
+
+class LimitSetting : public testing::TestWithParam<LimitSettingCase> {};
+
+TEST_P(LimitSetting, IsWholeSecondsWithTheDefaultWhenMissingOrUnusable)
+{
+    std::string error;
+    EXPECT_EQ(timeLimitFromSetting(GetParam().text, std::chrono::seconds(60), error).count(), GetParam().seconds);
+    EXPECT_EQ(!error.empty(), GetParam().complains) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, LimitSetting,
+                         testing::Values(LimitSettingCase{"", 60, false}, LimitSettingCase{"0", 0, false},
+                                         LimitSettingCase{"5", 5, false}, LimitSettingCase{"-1", 60, true},
+                                         LimitSettingCase{"1.5", 60, true}, LimitSettingCase{" 5", 60, true},
+                                         LimitSettingCase{"ten", 60, true}));
 
 } // namespace

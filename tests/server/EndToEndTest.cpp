@@ -10,11 +10,11 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 
 namespace {
@@ -36,12 +36,6 @@ std::string run(const std::string& command)
         output.append(buffer, count);
     EXPECT_EQ(::pclose(pipe), 0) << command;
     return output;
-}
-
-int openDescriptors()
-{
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator{}));
 }
 
 // The whole server on a free loopback port over a real game directory.
@@ -387,33 +381,120 @@ TEST_F(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
 
 namespace {
 
+// The time limits shortened to a second each.
+class ShortLimits : public EndToEnd {
+protected:
+    ShortLimits()
+    {
+        std::string error;
+        EXPECT_TRUE(server.startListening(port, error, {std::chrono::seconds(1), std::chrono::seconds(1)})) << error;
+    }
+};
+
+TEST_F(ShortLimits, CloseSilentAndDrippingConnectionsButNotBusyOnes)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto silent = connect();
+    auto dripping = connect();
+    auto working = connect();
+    bool dripClosed = false;
+    for (int i = 0; i < 25 && !dripClosed; ++i) {
+        dripping->send("G");
+        working->send(get("/a.jad"));
+        ASSERT_TRUE(working->readResponse());
+        dripClosed = dripping->waitForClose(200);
+    }
+    EXPECT_TRUE(dripClosed) << "a header dripped for five seconds";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(silent->waitForClose(3000));
+    EXPECT_FALSE(working->closed());
+    EXPECT_TRUE(eventually([&] { return log.contains(" - Closed "); }, 3000));
+}
+
+TEST_F(ShortLimits, NeverCloseADownloadThatStallsLongerThanTheLimits)
+{
+    const std::string big = randomBytes(4 * 1024 * 1024);
+    games.write("big.jar", big);
+    auto client = connect(16 * 1024);
+    client->send(get("/big.jar"));
+    ASSERT_TRUE(client->readBytes(1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const auto response = client->readResponse(30000);
+    ASSERT_TRUE(response);
+    EXPECT_TRUE(response->body == big);
+}
+
+// Lowers the limit of descriptors so that the next connection the server
+// takes would use one of the few it keeps in reserve; restores it after.
+class FewDescriptors {
+public:
+    FewDescriptors()
+    {
+        getrlimit(RLIMIT_NOFILE, &m_original);
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        ::close(lowestFree);
+        rlimit tight = m_original;
+        // The next client's own socket and then the server's side of it.
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree + 2 + 15);
+        setrlimit(RLIMIT_NOFILE, &tight);
+    }
+    ~FewDescriptors() { setrlimit(RLIMIT_NOFILE, &m_original); }
+
+private:
+    rlimit m_original{};
+};
+
+TEST_F(EndToEnd, MakesRoomForANewPhoneByClosingTheLongestIdleConnection)
+{
+    std::vector<std::unique_ptr<LoopbackClient>> idle;
+    for (int i = 0; i < 4; ++i) {
+        idle.push_back(connect());
+        ASSERT_TRUE(eventually([&] { return server.lastSlot() == i + 1; }));
+    }
+    std::optional<LoopbackClient::Response> response;
+    {
+        const FewDescriptors few;
+        auto phone = connect();
+        phone->send(get("/a.jad"));
+        response = phone->readResponse();
+    }
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, kDescriptor);
+    EXPECT_TRUE(idle[0]->waitForClose()) << "the longest idle made room";
+    EXPECT_TRUE(eventually([&] { return log.contains("to make room when descriptors ran short"); }));
+}
+
 TEST_F(EndToEnd, LogsAnAcceptTheSystemRefusesAndKeepsListening)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizers' own checks need free descriptors, which this test uses up";
 #endif
-    rlimit original{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);
-    rlimit tight = original;
-    tight.rlim_cur = static_cast<rlim_t>(openDescriptors() + 20);
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-
-    // Each client here costs a descriptor on both ends, so the server runs out.
-    std::vector<std::unique_ptr<LoopbackClient>> clients;
-    for (int i = 0; i < 15; ++i) {
-        clients.push_back(std::make_unique<LoopbackClient>());
-        clients.back()->connectTo(port, 1000);
+    // Each has begun a request, so none is idle to make room.
+    std::vector<std::unique_ptr<LoopbackClient>> busy;
+    for (int i = 0; i < 4; ++i) {
+        busy.push_back(connect());
+        busy.back()->send("GET /a.j");
     }
-    const bool logged = eventually([&] { return log.contains("Cannot accept a connection"); });
-    clients.clear();
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &original), 0);
+    ASSERT_TRUE(eventually([&] { return server.lastSlot() == 4; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    auto waiting = std::make_unique<LoopbackClient>();
+    bool logged = false;
+    {
+        const FewDescriptors few;
+        // The system completes the connection; the server does not take it up.
+        ASSERT_TRUE(waiting->connectTo(port));
+        waiting->send(get("/a.jad"));
+        logged = eventually([&] { return log.contains("Cannot accept a connection"); });
+        EXPECT_EQ(server.lastSlot(), 4);
+    }
     EXPECT_TRUE(logged);
 
-    auto client = connect();
-    client->send(get("/a.jad"));
-    const auto response = client->readResponse();
-    ASSERT_TRUE(response);
+    const auto response = waiting->readResponse();
+    ASSERT_TRUE(response) << "taken up once descriptors are there again";
     EXPECT_EQ(response->body, kDescriptor);
+    busy[0]->send("d HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(busy[0]->readResponse());
 }
 
 } // namespace

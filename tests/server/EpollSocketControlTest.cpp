@@ -34,6 +34,7 @@ public:
     void wsServer_Close(SlotNumber slot) override { closes.push_back(slot); }
     void wsServer_Error(SlotNumber, int, const std::string&) override {}
     void wsServer_FileCutShort(SlotNumber, const std::string&, std::int64_t, std::int64_t, bool) override {}
+    std::size_t wsServer_DescriptorsShort(SlotNumber) override { return 0; }
 
     bool accept = true;
     SlotNumber lastSlot = 0;

@@ -41,6 +41,11 @@ public:
         ++element.closeCalls;
         closed.push_back(slot);
     }
+    void Drop(SlotNumber slot) override
+    {
+        elements.at(slot).state = SocketState::Closed;
+        dropped.push_back(slot);
+    }
     void LocalPort(SlotNumber slot, std::int32_t port) override { elements.at(slot).localPort = port; }
     bool Listen(SlotNumber slot, std::string&) override
     {
@@ -102,6 +107,7 @@ public:
     std::vector<std::string> filesSent;
     std::vector<std::pair<SlotNumber, ConnectionRequestId>> accepted;
     std::vector<SlotNumber> closed;
+    std::vector<SlotNumber> dropped;
     SocketEvents* events = nullptr;
     // When set, everything sent stays unsent until the test says otherwise.
     bool peersDoNotRead = false;
