@@ -1,5 +1,6 @@
 #include "GameInspection.h"
 
+#include "BoundedRead.h"
 #include "DescriptorReader.h"
 #include "GameDirectory.h"
 #include "InstallStatus.h"
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <fstream>
 #include <set>
 
 namespace {
@@ -36,20 +36,6 @@ std::string quoted(std::string_view text)
 std::string phoneReports(InstallStatus status)
 {
     return "a phone reports " + describe(status);
-}
-
-// The bytes of a file up to `maxBytes` + 1, so that a larger file shows as one.
-std::optional<std::string> readBounded(const std::filesystem::path& file, std::size_t maxBytes)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes(maxBytes + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad())
-        return std::nullopt;
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
 }
 
 std::optional<std::uintmax_t> byteCount(std::string_view text)

@@ -1,5 +1,7 @@
 #include "ChunkedBody.h"
 
+#include "HexDigit.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -23,17 +25,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -78,8 +69,8 @@ ChunkedBody::Status ChunkedBody::readSizeLine(std::string_view line)
 {
     std::size_t digits = 0;
     std::size_t size = 0;
-    for (; digits < line.size() && hexDigit(line[digits]) >= 0; ++digits) {
-        size = size * 16 + static_cast<std::size_t>(hexDigit(line[digits]));
+    for (; digits < line.size() && hexDigitValue(line[digits]) >= 0; ++digits) {
+        size = size * 16 + static_cast<std::size_t>(hexDigitValue(line[digits]));
         // Past the limit already: more digits must not overflow the count.
         if (size > m_maxBytes)
             return Status::TooLarge;

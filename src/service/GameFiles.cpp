@@ -1,10 +1,10 @@
 #include "GameFiles.h"
 
+#include "BoundedRead.h"
 #include "DescriptorReader.h"
 #include "JarArchive.h"
 #include "ManifestReader.h"
 
-#include <fstream>
 
 namespace {
 
@@ -14,14 +14,10 @@ constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
 
 std::optional<AttributeList> readDescriptorAttributes(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    std::optional<std::string> read = readBounded(file, kMaxDescriptorBytes);
+    if (!read)
         return std::nullopt;
-    std::string text(kMaxDescriptorBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad())
-        return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string& text = *read;
     // A line cut at the bound would show a value that is not the file's.
     if (text.size() > kMaxDescriptorBytes)
         text.resize(text.find_last_of("\r\n", kMaxDescriptorBytes - 1) + 1);

@@ -1,19 +1,10 @@
 #include "WebText.h"
 
+#include "HexDigit.h"
+
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isUnreserved(char c)
 {
@@ -73,8 +64,8 @@ std::string decodeUrlPath(std::string_view path)
     std::string decoded;
     decoded.reserve(path.size());
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
-            decoded += static_cast<char>(hexValue(path[i + 1]) * 16 + hexValue(path[i + 2]));
+        if (path[i] == '%' && i + 2 < path.size() && hexDigitValue(path[i + 1]) >= 0 && hexDigitValue(path[i + 2]) >= 0) {
+            decoded += static_cast<char>(hexDigitValue(path[i + 1]) * 16 + hexDigitValue(path[i + 2]));
             i += 2;
         } else {
             decoded += path[i];
