@@ -50,6 +50,18 @@ void ConnectionSlots::wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequ
 void ConnectionSlots::wsServer_DataArrival(SlotNumber slot, std::int64_t /*bytesTotal*/)
 {
     m_service.wsServer_DataArrival(slot);
+    noteIntake(slot);
+}
+
+void ConnectionSlots::wsServer_SendProgress(SlotNumber slot, std::int64_t /*bytesSent*/, std::int64_t bytesRemaining)
+{
+    m_service.wsServer_SendProgress(slot, bytesRemaining);
+    // A held-up connection takes the requests that waited as it goes on.
+    noteIntake(slot);
+}
+
+void ConnectionSlots::noteIntake(SlotNumber slot)
+{
     const auto found = m_activity.find(slot);
     const auto intake = m_service.intake(slot);
     if (found == m_activity.end() || !intake)
@@ -62,13 +74,6 @@ void ConnectionSlots::wsServer_DataArrival(SlotNumber slot, std::int64_t /*bytes
     else if (!activity.requestStarted || intake->requestsTaken != activity.requestsTaken)
         activity.requestStarted = activity.lastActivity;
     activity.requestsTaken = intake->requestsTaken;
-}
-
-void ConnectionSlots::wsServer_SendProgress(SlotNumber slot, std::int64_t /*bytesSent*/, std::int64_t bytesRemaining)
-{
-    if (const auto found = m_activity.find(slot); found != m_activity.end())
-        found->second.lastActivity = m_now();
-    m_service.wsServer_SendProgress(slot, bytesRemaining);
 }
 
 void ConnectionSlots::wsServer_Close(SlotNumber slot)

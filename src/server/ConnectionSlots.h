@@ -14,7 +14,8 @@
 // How long a connection may keep a slot without being served; zero turns a
 // limit off.
 struct ConnectionLimits {
-    // From the first byte of a request to the end of its header.
+    // From the first byte of a request until the whole request (header and
+    // any body) has arrived.
     std::chrono::seconds headerTimeout{60};
     // Silence with no request under way and nothing left to send.
     std::chrono::seconds idleTimeout{120};
@@ -69,6 +70,8 @@ private:
 
     void LoadSlot(SlotNumber slot);
     void UnloadSlot(SlotNumber slot);
+    // Marks the connection active and times the request it has begun, if any.
+    void noteIntake(SlotNumber slot);
     // Whether nothing is under way on the connection: no request begun,
     // no answer waiting or being sent.
     [[nodiscard]] bool isIdle(SlotNumber slot) const;

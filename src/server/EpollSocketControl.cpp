@@ -227,6 +227,12 @@ std::int64_t EpollSocketControl::unsentBytes(SlotNumber slot) const
     return found && found->connection ? found->connection->unsent : 0;
 }
 
+std::size_t EpollSocketControl::unsentAnswers(SlotNumber slot) const
+{
+    const Element* found = element(slot);
+    return found && found->connection ? found->connection->output.size() : 0;
+}
+
 std::string EpollSocketControl::RemoteHostIP(SlotNumber slot) const
 {
     const Element* found = element(slot);

@@ -36,6 +36,7 @@ public:
     void SendData(SlotNumber slot, std::string data) override;
     void SendFile(SlotNumber slot, std::string head, FileBody body) override;
     [[nodiscard]] std::int64_t unsentBytes(SlotNumber slot) const override;
+    [[nodiscard]] std::size_t unsentAnswers(SlotNumber slot) const override;
     [[nodiscard]] std::string RemoteHostIP(SlotNumber slot) const override;
 
     // The port an element listens on, as the system gave it (for port 0).

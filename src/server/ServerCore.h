@@ -16,7 +16,6 @@ public:
     ServerCore(const ServerCore&) = delete;
     ServerCore& operator=(const ServerCore&) = delete;
 
-    ActivityLog& log() { return m_log; }
     RequestService& service() { return m_service; }
     ConnectionSlots& slots() { return m_slots; }
 

@@ -115,5 +115,11 @@ std::chrono::seconds timeLimitFromSetting(std::string_view text, std::chrono::se
         error = "\"" + std::string(text) + "\" is not a number of seconds";
         return fallback;
     }
+    // Beyond this the clock's arithmetic would overflow; 0 is the way to say "never".
+    constexpr std::int64_t kYear = 365LL * 24 * 60 * 60;
+    if (seconds > kYear) {
+        error = "\"" + std::string(text) + "\" seconds is more than a year (0 turns the limit off)";
+        return fallback;
+    }
     return std::chrono::seconds(seconds);
 }

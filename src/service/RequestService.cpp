@@ -86,7 +86,12 @@ void RequestService::resumeIntake(SlotNumber slot, const std::shared_ptr<Connect
 
 bool RequestService::isBacklogged(SlotNumber slot, const Connection& connection) const
 {
-    return connection.responses.size() >= kMaxPendingResponses || m_wsServer.unsentBytes(slot) > kMaxUnsentBytes;
+    return connection.responses.size() >= kMaxPendingResponses || isHeldUpByPeer(slot);
+}
+
+bool RequestService::isHeldUpByPeer(SlotNumber slot) const
+{
+    return m_wsServer.unsentBytes(slot) > kMaxUnsentBytes || m_wsServer.unsentAnswers(slot) >= kMaxUnsentAnswers;
 }
 
 void RequestService::takeRequests(SlotNumber slot, const std::shared_ptr<Connection>& connection)
@@ -206,7 +211,7 @@ void RequestService::sendReadyResponses(SlotNumber slot, const std::shared_ptr<C
 {
     // What the peer has not taken yet holds the next answer back; the
     // socket's progress brings it on.
-    while (!connection->responses.empty() && m_wsServer.unsentBytes(slot) <= kMaxUnsentBytes) {
+    while (!connection->responses.empty() && !isHeldUpByPeer(slot)) {
         PendingResponse head = std::move(connection->responses.front());
         connection->responses.pop_front();
         send(slot, head);

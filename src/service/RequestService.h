@@ -56,9 +56,13 @@ public:
     [[nodiscard]] std::optional<Intake> intake(SlotNumber slot) const;
 
     // Limits on what one connection may have waiting: answers queued, and
-    // bytes handed to the socket that the peer has not taken yet.
+    // bytes and answers handed to the socket that the peer has not taken
+    // yet. The answers count too, since each file among them holds a
+    // descriptor: a peer asking for many small files without reading
+    // would otherwise hold hundreds.
     static constexpr std::size_t kMaxPendingResponses = 32;
     static constexpr std::int64_t kMaxUnsentBytes = 256 * 1024;
+    static constexpr std::size_t kMaxUnsentAnswers = 8;
 
     void wsServer_DataArrival(SlotNumber slot);
     // The socket has sent some of what it held: a connection held up by its
@@ -96,6 +100,8 @@ private:
     void respond(SlotNumber slot, PendingResponse response);
     // Whether the connection takes no more requests for now.
     [[nodiscard]] bool isBacklogged(SlotNumber slot, const Connection& connection) const;
+    // Whether the peer has left so much untaken that no answer goes out now.
+    [[nodiscard]] bool isHeldUpByPeer(SlotNumber slot) const;
     void takeRequests(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     // Takes up what a held-up connection received meanwhile, once it may go on.
     void resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection);

@@ -92,6 +92,9 @@ public:
     // What was handed to SendData and SendFile and has not gone out yet: a
     // peer that does not read lets this grow.
     [[nodiscard]] virtual std::int64_t unsentBytes(SlotNumber slot) const = 0;
+    // How many of the texts and files handed over have not gone out whole.
+    // Each file handed over stays open until then.
+    [[nodiscard]] virtual std::size_t unsentAnswers(SlotNumber slot) const = 0;
     // The peer's address in dotted form.
     [[nodiscard]] virtual std::string RemoteHostIP(SlotNumber slot) const = 0;
 };

@@ -186,6 +186,22 @@ TEST_F(TimeLimits, NeverCloseAConnectionWhileAnAnswerIsBeingSent)
     EXPECT_FALSE(isOpen(slow)) << "once sent, the request begun long ago is over time";
 }
 
+TEST_F(TimeLimits, TimeNoRequestThatWaitedBehindAPeerThatDidNotRead)
+{
+    const SlotNumber held = open();
+    sockets.peersDoNotRead = true;
+    std::string pipelined;
+    for (std::size_t i = 0; i <= RequestService::kMaxUnsentAnswers; ++i)
+        pipelined += "GET /a.jad HTTP/1.0\r\n\r\n";
+    arrive(held, pipelined);
+    pass(3600);
+    sockets.peersDoNotRead = false;
+    sockets.elements[held].unsent = 0;
+    slots.wsServer_SendProgress(held, 1, 0);
+    pass(1);
+    EXPECT_TRUE(isOpen(held)) << "the request that waited was taken as the peer read, not begun long ago";
+}
+
 TEST_F(TimeLimits, ZeroTurnsALimitOff)
 {
     slots.setLimits({std::chrono::seconds(0), std::chrono::seconds(0)});
@@ -263,6 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Values, LimitSetting,
                          testing::Values(LimitSettingCase{"", 60, false}, LimitSettingCase{"0", 0, false},
                                          LimitSettingCase{"5", 5, false}, LimitSettingCase{"-1", 60, true},
                                          LimitSettingCase{"1.5", 60, true}, LimitSettingCase{" 5", 60, true},
-                                         LimitSettingCase{"ten", 60, true}));
+                                         LimitSettingCase{"ten", 60, true}, LimitSettingCase{"31536000", 31536000, false},
+                                         LimitSettingCase{"99999999999", 60, true}));
 
 } // namespace

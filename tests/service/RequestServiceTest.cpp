@@ -240,6 +240,26 @@ TEST_F(RequestServiceTest, HoldsUpAPeerThatDoesNotReadUntilItDoes)
     EXPECT_EQ(sink.entries().size(), 41u);
 }
 
+TEST_F(RequestServiceTest, HandsAPeerThatDoesNotReadOnlyAFewFilesAtOnce)
+{
+    // Small answers stay far below the byte limit; each still holds its
+    // file open until it has gone out.
+    games.write("a.jad", "d");
+    sockets.peersDoNotRead = true;
+    std::string pipelined;
+    for (int i = 0; i < 100; ++i)
+        pipelined += get("/a.jad");
+
+    arrive(1, pipelined);
+    EXPECT_EQ(sockets.sent[1].size(), RequestService::kMaxUnsentAnswers);
+
+    for (int round = 0; round < 100 && sockets.sent[1].size() < 100; ++round) {
+        sockets.elements[1].unsent = 0;
+        service.wsServer_SendProgress(1, 0);
+    }
+    EXPECT_EQ(sockets.sent[1].size(), 100u);
+}
+
 TEST_F(RequestServiceTest, KeepsEachSlotsBufferApart)
 {
     games.write("a.jad", "x");

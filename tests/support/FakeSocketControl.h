@@ -20,8 +20,10 @@ public:
         std::string incoming;
         std::string remoteHostIP = "10.0.0.1";
         int closeCalls = 0;
-        // What a peer that does not read leaves unsent.
+        // What a peer that does not read leaves unsent, and in how many
+        // sends; a test that lets the peer read sets `unsent` to 0.
         std::int64_t unsent = 0;
+        std::size_t unsentSends = 0;
     };
 
     FakeSocketControl() { elements[0]; }
@@ -67,8 +69,12 @@ public:
     void SendData(SlotNumber slot, std::string data) override
     {
         auto& element = elements.at(slot);
-        if (peersDoNotRead)
+        if (element.unsent == 0)
+            element.unsentSends = 0;
+        if (peersDoNotRead) {
             element.unsent += static_cast<std::int64_t>(data.size());
+            ++element.unsentSends;
+        }
         sent[slot].push_back(std::move(data));
     }
     // Recorded as one send of the head and the file's bytes as they are now.
@@ -84,6 +90,11 @@ public:
     {
         const auto found = elements.find(slot);
         return found == elements.end() ? 0 : found->second.unsent;
+    }
+    std::size_t unsentAnswers(SlotNumber slot) const override
+    {
+        const auto found = elements.find(slot);
+        return found == elements.end() || found->second.unsent == 0 ? 0 : found->second.unsentSends;
     }
     std::string RemoteHostIP(SlotNumber slot) const override
     {
