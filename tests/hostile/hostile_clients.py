@@ -1048,8 +1048,8 @@ def run(args, server, root):
             log(f"phase: {name}")
             good.phase = name
             run()
-            log(f"  done; server fds {server.fd_count()}, good client {good.requests} requests, "
-                f"{good.wrong} wrong, {good.missing} missing")
+            log(f"  done; server fds {server.fd_count()}, peak RSS so far {monitor.peak_rss_kib / 1024:.1f} MiB, "
+                f"good client {good.requests} requests, {good.wrong} wrong, {good.missing} missing")
     finally:
         good.stop_event.set()
         good.join()
