@@ -294,8 +294,12 @@ int main(int argc, char** argv)
         int n = epoll_wait(g_epoll, events, 512, 50);
         for (int k = 0; k < n; ++k) {
             struct conn* c = events[k].data.ptr;
-            if (c->state == DONE)
+            if (c->state == DONE) {
+                /* A connection held open after its answer: the server's close
+                 * would wake every turn from now on, so stop watching it. */
+                epoll_ctl(g_epoll, EPOLL_CTL_DEL, c->fd, NULL);
                 continue;
+            }
             int r = advance(c, events[k].events);
             if (r == 0)
                 continue;
