@@ -25,8 +25,9 @@ std::string shown(const std::string& descriptorPath)
 
 } // namespace
 
-GameCheck::GameCheck(LineHandler onLine)
+GameCheck::GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter)
     : m_onLine(std::move(onLine))
+    , m_recheckAfter(recheckAfter)
     , m_worker(&GameCheck::run, this)
 {
 }
@@ -55,8 +56,18 @@ void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> ori
 
 void GameCheck::descriptorServed(std::string mappedPath)
 {
+    constexpr std::size_t kMaxPathsRemembered = 4096;
+    const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(m_mutex);
+        if (m_lastServed.size() >= kMaxPathsRemembered)
+            m_lastServed.clear();
+        auto [last, first] = m_lastServed.try_emplace(mappedPath, now);
+        if (!first) {
+            if (now - last->second < m_recheckAfter)
+                return;
+            last->second = now;
+        }
         for (const Job& job : m_jobs) {
             if (!job.all && job.mappedPath == mappedPath)
                 return;

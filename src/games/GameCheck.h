@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 // Checks the games in the game directory the way a phone will install
@@ -24,7 +26,13 @@ public:
     // there. Lines carry no line end and no control characters.
     using LineHandler = std::function<void(const std::string& line)>;
 
-    explicit GameCheck(LineHandler onLine);
+    // A descriptor served again within `recheckAfter` of the last time it
+    // was served is not looked at again: a busy server serves the same
+    // descriptor many times a second, and each look costs the worker a
+    // wake-up and two file lookups.
+    static constexpr std::chrono::milliseconds kRecheckAfter{1000};
+
+    explicit GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Stops after the game under way; lines no longer arrive once it returns.
     ~GameCheck();
     GameCheck(const GameCheck&) = delete;
@@ -38,8 +46,10 @@ public:
     // A descriptor was served from `mappedPath` (the game directory and the
     // request path): checks its game again when the descriptor or its
     // archive changed (size or modification time) since the last check, or
-    // was never checked. Ignored before the first checkAll and for paths
-    // outside the game directory of the last one.
+    // was never checked. Ignored before the first checkAll, for paths
+    // outside the game directory of the last one, and within `recheckAfter`
+    // of the last time the same path was served. Cheap enough for the I/O
+    // thread: it never waits for the check.
     void descriptorServed(std::string mappedPath);
 
     // Returns when everything asked so far has been checked and told.
@@ -76,12 +86,16 @@ private:
     void tell(const std::string& line) const;
 
     LineHandler m_onLine;
+    std::chrono::milliseconds m_recheckAfter;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Job> m_jobs;
     bool m_busy = false;
     bool m_stopping = false;
+    // When each path was last served; paths come from requests, so the map
+    // is emptied when it grows large.
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> m_lastServed;
 
     // Only the worker touches these.
     std::string m_gameDirectory;

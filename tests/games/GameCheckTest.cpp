@@ -91,9 +91,10 @@ protected:
     std::mutex m_mutex;
     std::vector<std::string> m_lines;
     GameCheck m_check{[this](const std::string& line) {
-        std::lock_guard lock(m_mutex);
-        m_lines.push_back(line);
-    }};
+                          std::lock_guard lock(m_mutex);
+                          m_lines.push_back(line);
+                      },
+                      std::chrono::milliseconds(0)};
 };
 
 struct BrokenGame {
@@ -350,6 +351,31 @@ TEST_F(GameCheckTest, AServedDescriptorIsCheckedAgainOnlyWhenItsGameChanged)
     m_check.descriptorServed(m_games.string() + "/../elsewhere.jad");
     m_check.descriptorServed("/etc/passwd");
     EXPECT_EQ(linesSoFar(), std::vector<std::string>{"Game check: New.jad checked when served: ready"});
+}
+
+TEST_F(GameCheckTest, ADescriptorServedAgainSoonAfterIsNotLookedAt)
+{
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    GameCheck check(
+        [&](const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+        },
+        std::chrono::hours(1));
+    check.checkAll(m_games.string(), kOrigins);
+    Game{.name = "New"}.write(m_games);
+    const std::string served = m_games.string() + "/New.jad";
+
+    check.descriptorServed(served);
+    check.waitUntilIdle();
+    m_games.write("New.jad", "MIDlet-Name: New\r\n");
+    check.descriptorServed(served);
+    check.waitUntilIdle();
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Game check: New.jad checked when served: ready");
 }
 
 TEST_F(GameCheckTest, OddFileNamesCannotBendTheLog)
