@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 namespace {
 // How long a connection closed from this end may take to hand over what is
@@ -384,7 +385,21 @@ EpollSocketControl::WriteResult EpollSocketControl::writeSome(Connection& connec
     while (!connection.output.empty() && budget > 0) {
         Outgoing& front = connection.output.front();
         ssize_t count = 0;
-        if (front.textSent < front.text.size()) {
+        const auto bodySize = static_cast<std::size_t>(front.body.size);
+        if (front.textSent == 0 && front.bodySent == 0 && bodySize > 0 && bodySize <= m_smallBody.size()
+            && front.text.size() + bodySize <= budget) {
+            const ssize_t read = ::pread(front.body.file.get(), m_smallBody.data(), bodySize, 0);
+            if (read < 0)
+                return WriteResult::Broken;
+            if (static_cast<std::size_t>(read) < bodySize)
+                return WriteResult::FileShrank;
+            count = sendTogether(socket, front.text, std::string_view(m_smallBody.data(), bodySize));
+            if (count > 0) {
+                const auto head = std::min(static_cast<std::size_t>(count), front.text.size());
+                front.textSent = head;
+                front.bodySent = count - static_cast<ssize_t>(head);
+            }
+        } else if (front.textSent < front.text.size()) {
             const std::size_t size = std::min(budget, front.text.size() - front.textSent);
             // A head with a file behind it waits for the file's first bytes,
             // so that a small answer leaves in one packet.
@@ -417,6 +432,16 @@ EpollSocketControl::WriteResult EpollSocketControl::writeSome(Connection& connec
     while (!connection.output.empty() && connection.output.front().unsent() == 0)
         connection.output.pop_front();
     return connection.output.empty() ? WriteResult::Done : WriteResult::Blocked;
+}
+
+ssize_t EpollSocketControl::sendTogether(int socket, std::string_view head, std::string_view body)
+{
+    std::array<iovec, 2> parts{{{const_cast<char*>(head.data()), head.size()},
+                                {const_cast<char*>(body.data()), body.size()}}};
+    msghdr message{};
+    message.msg_iov = parts.data();
+    message.msg_iovlen = parts.size();
+    return ::sendmsg(socket, &message, MSG_NOSIGNAL);
 }
 
 void EpollSocketControl::flush(SlotNumber slot)

@@ -7,9 +7,12 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include <sys/types.h>
 
 // The socket array on non-blocking sockets and the event loop of one I/O
 // thread. Events are raised from the event loop only, never from inside a
@@ -106,6 +109,8 @@ private:
     bool readSome(SlotNumber slot, Connection& connection);
     // Sends up to `budget` bytes of the queue without raising events.
     WriteResult writeSome(Connection& connection, std::size_t budget, std::int64_t& written);
+    // Head and body in one call; what `sendmsg` returns.
+    static ssize_t sendTogether(int socket, std::string_view head, std::string_view body);
     // Sends a slice and raises what came of it.
     void flush(SlotNumber slot);
     // Brings the readiness watched for in line with the connection's state,
@@ -136,4 +141,8 @@ private:
     std::uint64_t m_nextLingering = 1;
     std::unordered_map<std::uint64_t, std::unique_ptr<Lingering>> m_lingering;
     std::array<char, 64 * 1024> m_readBuffer{};
+    // A file this small goes out with its head in one call, read into
+    // memory first: handing it to sendfile costs more than the copy, for
+    // each of the many descriptors a busy server sends.
+    std::array<char, 16 * 1024> m_smallBody{};
 };

@@ -90,9 +90,10 @@ TEST_F(EndToEnd, PythonFetchesTheArchiveByteExact)
     EXPECT_EQ(run("python3 " + (games.path() / "fetch.py").string()), "application/java-archive\n" + archive);
 }
 
-// Sizes around the slice one connection sends per turn (128 KiB), the limit
-// of what may wait unsent (256 KiB) and the socket's buffers, to a reader
-// with the system's buffer and to one with a small buffer.
+// Sizes around what goes out with its head in one call (16 KiB), the slice
+// one connection sends per turn (128 KiB), the limit of what may wait unsent
+// (256 KiB) and the socket's buffers, to a reader with the system's buffer
+// and to one with a small buffer.
 struct SizeCase {
     std::size_t size;
     int receiveBuffer;
@@ -120,7 +121,8 @@ TEST_P(FileSizes, GoOutByteExactAndInOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     AroundSlicesAndBuffers, FileSizes,
-    testing::Values(SizeCase{0, 0}, SizeCase{1, 0}, SizeCase{128 * 1024 - 1, 0}, SizeCase{128 * 1024, 0},
+    testing::Values(SizeCase{0, 0}, SizeCase{1, 0}, SizeCase{16 * 1024, 0}, SizeCase{16 * 1024 + 1, 0},
+                    SizeCase{16 * 1024, 4096}, SizeCase{128 * 1024 - 1, 0}, SizeCase{128 * 1024, 0},
                     SizeCase{128 * 1024 + 1, 0}, SizeCase{256 * 1024 + 1, 0}, SizeCase{4 * 1024 * 1024 + 7, 0},
                     SizeCase{64 * 1024 - 1, 4096}, SizeCase{128 * 1024 + 1, 4096}, SizeCase{3 * 1024 * 1024 + 5, 4096}));
 
@@ -357,6 +359,35 @@ TEST_F(EndToEnd, EndsTheConnectionOfAFileThatShrinksWhileItIsSent)
     EXPECT_TRUE(eventually([&] { return log.contains(" shrank while it was sent; the connection was closed after "); }));
     // Nothing was logged for it as a peer's close.
     EXPECT_FALSE(log.contains("big.jar closed after"));
+}
+
+TEST_F(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
+{
+    // More than the system's buffers take, so that the rest waits here.
+    constexpr std::size_t kFirst = 8 * 1024 * 1024;
+    games.write("first.jar", randomBytes(kFirst));
+    const auto small = games.write("small.jar", randomBytes(1000));
+    auto client = connect(4096);
+    client->send(get("/first.jar") + get("/small.jar"));
+    // Read slowly, a few KiB at a time: the small file is opened once most
+    // of the first answer has gone, and waits behind the rest of it.
+    std::size_t wanted = 0;
+    ASSERT_TRUE(eventually([&] {
+        wanted += 16 * 1024;
+        EXPECT_TRUE(client->readBytes(wanted));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return log.contains("small.jar\r\n");
+    }, 20000));
+    std::size_t received = client->receivedWithin(0).size();
+    std::filesystem::resize_file(small, 10);
+
+    ASSERT_TRUE(eventually([&] {
+        received += client->receivedWithin(10).size();
+        return client->closed();
+    }, 20000));
+    EXPECT_GT(received, kFirst) << "the first answer went out whole";
+    EXPECT_LT(received, kFirst + 1000);
+    EXPECT_TRUE(log.contains("small.jar shrank while it was sent; the connection was closed after 0 of 1,000 bytes"));
 }
 
 TEST_F(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
