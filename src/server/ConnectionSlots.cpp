@@ -187,7 +187,7 @@ void ConnectionSlots::reportClosed(TimePoint now)
             message += (message.empty() ? "Closed " : "; closed ") + connections(count) + " " + why;
     };
     add(m_closed[kHeaderTooSlow],
-        "that took over " + std::to_string(m_limits.headerTimeout.count()) + " s to send a request header");
+        "that took over " + std::to_string(m_limits.headerTimeout.count()) + " s to send a request");
     add(m_closed[kIdle], "silent for " + std::to_string(m_limits.idleTimeout.count()) + " s with nothing under way");
     add(m_closed[kMadeRoom], "idle the longest, to make room when descriptors ran short");
     m_log.WriteActivityLog(message + ".", 0);

@@ -227,7 +227,7 @@ TEST_F(TimeLimits, SayHowManyWereClosedAtMostOnceAMinute)
     EXPECT_EQ(sink.entries().size(), 1u);
     pass(1);
     ASSERT_EQ(sink.entries().size(), 2u);
-    EXPECT_NE(sink.entries()[1].find("Closed 1 connection that took over 10 s to send a request header; closed 1 "
+    EXPECT_NE(sink.entries()[1].find("Closed 1 connection that took over 10 s to send a request; closed 1 "
                                      "connection silent for 20 s"),
               std::string::npos)
         << sink.entries()[1];
