@@ -369,22 +369,23 @@ TEST_F(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
     const auto small = games.write("small.jar", randomBytes(1000));
     auto client = connect(4096);
     client->send(get("/first.jar") + get("/small.jar"));
-    // Read slowly, a few KiB at a time: the small file is opened once most
-    // of the first answer has gone, and waits behind the rest of it.
+    // Read in steps far smaller than the system's buffers: the small file
+    // is opened once most of the first answer has gone, and waits behind
+    // the rest of it, which takes many steps more.
     std::size_t wanted = 0;
     ASSERT_TRUE(eventually([&] {
-        wanted += 16 * 1024;
+        wanted += 64 * 1024;
         EXPECT_TRUE(client->readBytes(wanted));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return log.contains("small.jar\r\n");
-    }, 20000));
+    }, 60000));
     std::size_t received = client->receivedWithin(0).size();
     std::filesystem::resize_file(small, 10);
 
     ASSERT_TRUE(eventually([&] {
         received += client->receivedWithin(10).size();
         return client->closed();
-    }, 20000));
+    }, 60000));
     EXPECT_GT(received, kFirst) << "the first answer went out whole";
     EXPECT_LT(received, kFirst + 1000);
     EXPECT_TRUE(log.contains("small.jar shrank while it was sent; the connection was closed after 0 of 1,000 bytes"));
