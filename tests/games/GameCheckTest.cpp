@@ -363,7 +363,9 @@ TEST_F(GameCheckTest, ADescriptorServedAgainSoonAfterIsNotLookedAt)
             lines.push_back(line);
         },
         std::chrono::hours(1));
+    // The folder is empty when checked whole; the game comes after.
     check.checkAll(m_games.string(), kOrigins);
+    check.waitUntilIdle();
     Game{.name = "New"}.write(m_games);
     const std::string served = m_games.string() + "/New.jad";
 
