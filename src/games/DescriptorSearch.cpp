@@ -1,22 +1,14 @@
 #include "DescriptorSearch.h"
 
+#include "MimeType.h"
+
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <set>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool isDescriptorName(const std::string& name)
-{
-    constexpr std::string_view kExtension = ".jad";
-    if (name.size() <= kExtension.size())
-        return false;
-    return std::equal(kExtension.rbegin(), kExtension.rend(), name.rbegin(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
 
 bool isInside(const fs::path& path, const fs::path& root)
 {
@@ -88,7 +80,7 @@ private:
                 return;
             }
             walk(target, requestPath + "/", depth + 1);
-        } else if (fs::is_regular_file(status) && isDescriptorName(entry.filename().string())) {
+        } else if (fs::is_regular_file(status) && GetMimeType(entry.filename().string()) == kDescriptorType) {
             if (m_result.descriptors.size() >= m_limits.maxDescriptors) {
                 m_result.stoppedAtLimit = true;
                 return;

@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr std::string_view kDescriptorType = "text/vnd.sun.j2me.app-descriptor";
-constexpr std::string_view kArchiveType = "application/java-archive";
-constexpr std::string_view kManifestEntry = "META-INF/MANIFEST.MF";
 constexpr std::array<std::string_view, 5> kRequiredAttributes{"MIDlet-Name", "MIDlet-Version", "MIDlet-Vendor",
                                                               "MIDlet-Jar-URL", "MIDlet-Jar-Size"};
 // The attributes by which a phone tells one game from another: descriptor

@@ -25,6 +25,9 @@ struct JarLimits {
     std::uint64_t minRatioCheckBytes = 1024 * 1024;
 };
 
+// Where an archive keeps its manifest.
+inline constexpr std::string_view kManifestEntry = "META-INF/MANIFEST.MF";
+
 // A game archive (.jar) opened read-only. `open` checks the whole entry
 // table against the limits and refuses names that could climb out of a
 // folder (".." segments, absolute names, drive letters), so that every

@@ -5,13 +5,6 @@
 #include "JarArchive.h"
 #include "ManifestReader.h"
 
-
-namespace {
-
-constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
-
-} // namespace
-
 std::optional<AttributeList> readDescriptorAttributes(const std::filesystem::path& file)
 {
     std::optional<std::string> read = readBounded(file, kMaxDescriptorBytes);
@@ -29,10 +22,10 @@ std::optional<AttributeList> readManifestAttributes(const std::filesystem::path&
     const std::optional<JarArchive> jar = JarArchive::open(archive, error);
     if (!jar)
         return std::nullopt;
-    const std::optional<std::string> manifest = jar->readEntry(kManifestName, kMaxManifestBytes, error);
+    const std::optional<std::string> manifest = jar->readEntry(kManifestEntry, kMaxManifestBytes, error);
     if (!manifest) {
-        if (!jar->hasEntry(kManifestName))
-            error = "it holds no " + std::string(kManifestName);
+        if (!jar->hasEntry(kManifestEntry))
+            error = "it holds no " + std::string(kManifestEntry);
         return std::nullopt;
     }
     return readManifest(*manifest).attributes;

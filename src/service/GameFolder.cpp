@@ -1,6 +1,7 @@
 #include "GameFolder.h"
 
 #include "GameFiles.h"
+#include "MimeType.h"
 #include "WebText.h"
 
 #include <algorithm>
@@ -18,11 +19,6 @@ std::string lowerCase(std::string_view text)
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
-}
-
-bool hasExtension(std::string_view name, std::string_view extension)
-{
-    return name.size() > extension.size() && lowerCase(name.substr(name.size() - extension.size())) == extension;
 }
 
 std::string stem(const std::string& name)
@@ -56,9 +52,9 @@ FolderNames readNames(const fs::path& folder)
         const fs::file_status status = entries->status(statusError);
         if (fs::is_directory(status))
             names.folders.push_back(std::move(name));
-        else if (fs::is_regular_file(status) && hasExtension(name, ".jad"))
+        else if (fs::is_regular_file(status) && GetMimeType(name) == kDescriptorType)
             names.descriptors.push_back(std::move(name));
-        else if (fs::is_regular_file(status) && hasExtension(name, ".jar"))
+        else if (fs::is_regular_file(status) && GetMimeType(name) == kArchiveType)
             names.archives.push_back(std::move(name));
     }
     for (auto* list : {&names.folders, &names.descriptors, &names.archives})

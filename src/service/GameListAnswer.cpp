@@ -5,18 +5,15 @@
 #include "GameFolder.h"
 #include "GameListPage.h"
 #include "MadeDescriptor.h"
+#include "MimeType.h"
 #include "Response.h"
 #include "WebText.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::string_view kDescriptorType = "text/vnd.sun.j2me.app-descriptor";
 
 // The folder's path for the links of its page: "//a//b" would be read by a
 // browser as the address of a host named "a", so runs of "/" become one.
@@ -30,16 +27,6 @@ std::string folderPathOf(std::string_view path)
     if (folder.back() != '/')
         folder += '/';
     return folder;
-}
-
-bool endsWithDescriptorExtension(std::string_view path)
-{
-    if (path.size() < 5)
-        return false;
-    std::string extension(path.substr(path.size() - 4));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".jad";
 }
 
 GameListAnswer serveFile(std::string path)
@@ -110,7 +97,7 @@ GameListAnswer answerWithGameList(std::string_view virtualDir, std::string_view 
     std::error_code error;
     if (fs::is_directory(mapped, error))
         return answerFolder(virtualDir, path, mapped);
-    if (endsWithDescriptorExtension(path) && !fs::exists(mapped, error)) {
+    if (GetMimeType(path) == kDescriptorType && !fs::exists(mapped, error)) {
         if (const std::optional<fs::path> archive = loneArchive(mapped))
             return answerMadeDescriptor(mapped, *archive);
     }

@@ -20,8 +20,8 @@ std::string GetMimeType(std::string_view path)
 {
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kTypes{{
         {".html", "text/html"},
-        {".jad", "text/vnd.sun.j2me.app-descriptor"},
-        {".jar", "application/java-archive"},
+        {".jad", kDescriptorType},
+        {".jar", kArchiveType},
     }};
     std::string extension = GetFileExtension(path);
     std::transform(extension.begin(), extension.end(), extension.begin(),

@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 
+inline constexpr std::string_view kDescriptorType = "text/vnd.sun.j2me.app-descriptor";
+inline constexpr std::string_view kArchiveType = "application/java-archive";
+
 // The extension of the file's own name: the text from the last "." of the
 // last path segment to its end ("snake.v1.2.jar" gives ".jar"), or "" when
 // that name has no dot. Folder names never take part, dots or not.

@@ -9,10 +9,6 @@
 
 #include <stdexcept>
 
-namespace {
-constexpr std::string_view kDescriptorType = "text/vnd.sun.j2me.app-descriptor";
-}
-
 RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
     , m_log(log)

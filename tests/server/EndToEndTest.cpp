@@ -1,5 +1,6 @@
 #include "TarnwickServer.h"
 
+#include "CommandOutput.h"
 #include "Eventually.h"
 #include "HttpText.h"
 #include "LoopbackClient.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -23,20 +23,6 @@ const std::string kDescriptor = "MIDlet-1: Demo, /icon.png, Demo\r\nMIDlet-Jar-S
                                 "MIDlet-Jar-URL: game.jar\r\nMIDlet-Name: Demo\r\nMIDlet-Vendor: Tarnwick\r\n"
                                 "MIDlet-Version: 1.0\r\nMicroEdition-Configuration: CLDC-1.0\r\n"
                                 "MicroEdition-Profile: MIDP-2.0\r\n";
-
-// The output of a shell command, run while the server goes on serving.
-std::string run(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[64 * 1024];
-    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, count);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return output;
-}
 
 // The whole server on a free loopback port over a real game directory.
 class EndToEnd : public testing::Test {
@@ -71,7 +57,7 @@ protected:
 
 TEST_F(EndToEnd, CurlFetchesTheDescriptorByteExact)
 {
-    EXPECT_EQ(run("curl -s -i " + url("/a.jad")), "HTTP/1.0 200 OK\r\nContent-Length:" + std::to_string(kDescriptor.size()) +
+    EXPECT_EQ(commandOutput("curl -s -i " + url("/a.jad")), "HTTP/1.0 200 OK\r\nContent-Length:" + std::to_string(kDescriptor.size()) +
                                                       "\r\nContent-type:text/vnd.sun.j2me.app-descriptor\r\n"
                                                       "Server:Corvelle Server\r\n\r\n" +
                                                       kDescriptor);
@@ -87,7 +73,7 @@ TEST_F(EndToEnd, PythonFetchesTheArchiveByteExact)
         "r = c.getresponse()\n"
         "sys.stdout.buffer.write(r.getheader('Content-type').encode() + b'\\n' + r.read())\n";
     games.write("fetch.py", script);
-    EXPECT_EQ(run("python3 " + (games.path() / "fetch.py").string()), "application/java-archive\n" + archive);
+    EXPECT_EQ(commandOutput("python3 " + (games.path() / "fetch.py").string()), "application/java-archive\n" + archive);
 }
 
 // Sizes around what goes out with its head in one call (16 KiB), the slice

@@ -1,5 +1,6 @@
 #include "TarnwickServer.h"
 
+#include "CommandOutput.h"
 #include "LoopbackClient.h"
 #include "MemoryLog.h"
 #include "TempDirectory.h"
@@ -7,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -59,14 +59,7 @@ TEST_F(InstallReportLoopback, CurlPostsAChunkedReportAndGetsAnEmptyOk)
     const std::string command = "curl -s -i -H 'Transfer-Encoding: chunked' -H 'Expect:' --data-binary "
                                 "'904 JAR Size Mismatch' 'http://127.0.0.1:" +
                                 std::to_string(port) + "/notify?id=3'";
-    FILE* curl = ::popen(command.c_str(), "r");
-    ASSERT_NE(curl, nullptr);
-    std::string output;
-    char buffer[4096];
-    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, curl)) > 0;)
-        output.append(buffer, count);
-    EXPECT_EQ(::pclose(curl), 0);
-    EXPECT_EQ(output, kReceipt);
+    EXPECT_EQ(commandOutput(command), kReceipt);
     EXPECT_EQ(messages(), std::vector<std::string>{"Install report 904 JAR size mismatch, posted to /notify?id=3"});
 }
 
