@@ -1,6 +1,6 @@
 #include "GameCheck.h"
 
-#include "ActivityLog.h"
+#include "PrintableText.h"
 #include "DescriptorSearch.h"
 #include "GameDirectory.h"
 #include "GameInspection.h"

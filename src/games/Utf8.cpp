@@ -1,47 +1,48 @@
 #include "Utf8.h"
 
-namespace {
-
-bool isContinuation(unsigned char byte)
+Utf8Sequence decodeUtf8(std::string_view text)
 {
-    return (byte & 0xC0) == 0x80;
-}
-
-// The length of the well-formed sequence at `at`, or 0. The ranges of the
-// second byte are the ones that rule out overlong forms and surrogates.
-std::size_t sequenceLength(std::string_view text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-    const unsigned char lead = byte(0);
-    const std::size_t left = text.size() - at;
+    const auto lead = static_cast<unsigned char>(text.front());
     if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return left >= 2 && isContinuation(byte(1)) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left < 3 || !isContinuation(byte(1)) || !isContinuation(byte(2)))
-            return 0;
-        if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F))
-            return 0;
-        return 3;
+        return {1, lead};
+    std::size_t length = 0;
+    char32_t codePoint = 0;
+    // The second byte's range is where overlong forms, surrogates and values
+    // past U+10FFFF are shut out.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return {};
     }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left < 4 || !isContinuation(byte(1)) || !isContinuation(byte(2)) || !isContinuation(byte(3)))
-            return 0;
-        if ((lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
-            return 0;
-        return 4;
+    if (text.size() < length)
+        return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF))
+            return {};
+        codePoint = (codePoint << 6) | (next & 0x3F);
     }
-    return 0;
+    return {length, codePoint};
 }
-
-} // namespace
 
 std::optional<std::size_t> firstInvalidUtf8(std::string_view text)
 {
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t length = sequenceLength(text, at);
+        const std::size_t length = decodeUtf8(text.substr(at)).length;
         if (length == 0)
             return at;
         at += length;

@@ -1,6 +1,5 @@
 #include "TarnwickServer.h"
 
-#include <charconv>
 #include <future>
 
 TarnwickServer::TarnwickServer(LogSink& logSink, const Clock* clock)
@@ -88,38 +87,4 @@ void TarnwickServer::resetLastSlot()
 SlotNumber TarnwickServer::lastSlot() const
 {
     return onIoThread([this] { return m_core.slots().lastSlot(); });
-}
-
-std::optional<std::int32_t> portFromSetting(std::string_view text, std::string& error)
-{
-    if (text.empty()) {
-        error = "no port is set";
-        return std::nullopt;
-    }
-    std::int32_t port = 0;
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (status != std::errc{} || end != text.data() + text.size() || port < 1 || port > 65535) {
-        error = "\"" + std::string(text) + "\" is not a port number from 1 to 65535";
-        return std::nullopt;
-    }
-    return port;
-}
-
-std::chrono::seconds timeLimitFromSetting(std::string_view text, std::chrono::seconds fallback, std::string& error)
-{
-    if (text.empty())
-        return fallback;
-    std::int64_t seconds = 0;
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (status != std::errc{} || end != text.data() + text.size() || seconds < 0) {
-        error = "\"" + std::string(text) + "\" is not a number of seconds";
-        return fallback;
-    }
-    // Beyond this the clock's arithmetic would overflow; 0 is the way to say "never".
-    constexpr std::int64_t kYear = 365LL * 24 * 60 * 60;
-    if (seconds > kYear) {
-        error = "\"" + std::string(text) + "\" seconds is more than a year (0 turns the limit off)";
-        return fallback;
-    }
-    return std::chrono::seconds(seconds);
 }

@@ -57,13 +57,3 @@ private:
     mutable ServerCore m_core;
     std::thread m_thread;
 };
-
-// The listening port from its settings text: a whole number from 1 to 65535.
-// Otherwise nothing, with the reason in `error`.
-[[nodiscard]] std::optional<std::int32_t> portFromSetting(std::string_view text, std::string& error);
-
-// A time limit in whole seconds from its settings text; `fallback` when the
-// text is empty, and also, with the reason in `error`, when it is no whole
-// number from 0 up (0 turns the limit off).
-[[nodiscard]] std::chrono::seconds timeLimitFromSetting(std::string_view text, std::chrono::seconds fallback,
-                                                        std::string& error);

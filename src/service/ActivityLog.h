@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrintableText.h"
 #include "SocketControl.h"
 
 #include <ctime>
@@ -35,14 +36,6 @@ public:
 // characters, " - ", the message and CR LF.
 [[nodiscard]] std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, std::string_view message);
 
-// A message that a stranger controls (a request path) as the log shows it:
-// every byte that is not part of well-formed UTF-8, and every code point
-// that would break the line, command a terminal or reorder the text on
-// screen (C0 and C1 controls, DEL, the line and paragraph separators, the
-// bidirectional marks, embeddings, overrides and isolates), as %XX of its
-// bytes, so that no request can forge or bend a line of the log. Other
-// characters, accented and non-Latin letters among them, stay readable.
-[[nodiscard]] std::string printableMessage(std::string_view message);
 
 // The time-stamped record of the requests served.
 class ActivityLog {

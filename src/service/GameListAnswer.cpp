@@ -1,7 +1,7 @@
 #include "GameListAnswer.h"
 
 #include "GameDirectory.h"
-#include "GameFiles.h"
+#include "GameAttributes.h"
 #include "GameFolder.h"
 #include "GameListPage.h"
 #include "MadeDescriptor.h"

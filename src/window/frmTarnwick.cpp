@@ -7,6 +7,7 @@
 #include "WindowIcon.h"
 #include "frmDir.h"
 #include "Twips.h"
+#include "ServerSettings.h"
 #include "modIniFile.h"
 #include "modMain.h"
 
@@ -20,14 +21,6 @@
 
 namespace {
 
-constexpr const char* kServerSection = "Server Setting";
-constexpr const char* kPortKey = "LocalPort";
-constexpr const char* kGameListKey = "Game List";
-// Seconds; 0 turns a limit off.
-constexpr const char* kHeaderTimeoutKey = "HeaderTimeout";
-constexpr const char* kIdleTimeoutKey = "IdleTimeout";
-constexpr const char* kDirectorySection = "Directory Setting";
-constexpr const char* kDirectoryKey = "Virtual Directory";
 constexpr const char* kHelp = "help: tarnwick --help, man tarnwick";
 
 } // namespace
@@ -47,7 +40,7 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) {
         // Through the window's thread, so that the findings follow whatever
         // the handler that asked for the check still writes.
-        QMetaObject::invokeMethod(this, [this, line] { logServerMessage(line); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, line] { logPrintableLine(line); }, Qt::QueuedConnection);
     }))
     , m_server(std::make_unique<TarnwickServer>(*m_logRelay))
 {
@@ -110,7 +103,7 @@ void frmTarnwick::SetIniFilePath()
 void frmTarnwick::LoadVirtualDirectory()
 {
     m_server->resetLastSlot();
-    m_VirtualDir = ReadIniValue(kDirectorySection, kDirectoryKey, IniFilePath);
+    m_VirtualDir = readServerSettings(IniFilePath).gameDirectory;
     if (!m_VirtualDir.empty())
         txtVirtualDir->setText(QString::fromStdString(m_VirtualDir));
     m_server->setGameDirectory(m_VirtualDir);
@@ -139,50 +132,29 @@ void frmTarnwick::writeAboutLines()
 
 void frmTarnwick::cmdListen_Click()
 {
-    applyGameListSetting();
-    std::string why;
-    const std::string setting = ReadIniValue(kServerSection, kPortKey, IniFilePath);
-    const auto port = portFromSetting(setting, why);
-    if (!port) {
+    const ServerSettings settings = readServerSettings(IniFilePath);
+    m_server->setGameList(settings.gameList);
+    for (const std::string& problem : settings.problems)
+        logServerMessage(problem);
+    const std::string port(kPortKey);
+    const std::string section(kServerSection);
+    if (!settings.port) {
         m_server->stopListening();
         SetButtonsStopped();
-        logServerMessage("Server not started: " + why + ". Set \"" + kPortKey + "\" under [" + kServerSection +
-                         "] in " + IniFilePath + " (for example " + kPortKey + "=8080), then press Start Server.");
+        logServerMessage("Server not started: " + settings.portProblem + ". Set \"" + port + "\" under [" + section +
+                         "] in " + IniFilePath + " (for example " + port + "=8080), then press Start Server.");
         return;
     }
-    if (!m_server->startListening(*port, why, readConnectionLimits())) {
+    std::string why;
+    if (!m_server->startListening(*settings.port, why, {settings.headerTimeout, settings.idleTimeout})) {
         SetButtonsStopped();
-        logServerMessage("Server not started: port " + std::to_string(*port) + " cannot be opened (" + why +
-                         "). Stop the program that uses it or choose another \"" + kPortKey + "\" in " +
-                         IniFilePath + ", then press Start Server.");
+        logServerMessage("Server not started: port " + std::to_string(*settings.port) + " cannot be opened (" + why +
+                         "). Stop the program that uses it or choose another \"" + port + "\" in " + IniFilePath +
+                         ", then press Start Server.");
         return;
     }
     SetButtonsListening();
     checkGames();
-}
-
-void frmTarnwick::applyGameListSetting()
-{
-    // Off unless set: a settings file from before the game list serves as it did.
-    const std::string setting = ReadIniValue(kServerSection, kGameListKey, IniFilePath);
-    m_server->setGameList(setting == "1");
-    if (!setting.empty() && setting != "0" && setting != "1")
-        logServerMessage("The game list is off: \"" + std::string(kGameListKey) + "\" under [" + kServerSection +
-                         "] in " + IniFilePath + " is \"" + setting + "\"; set it to 1 (on) or 0 (off).");
-}
-
-ConnectionLimits frmTarnwick::readConnectionLimits()
-{
-    ConnectionLimits limits;
-    for (auto [key, limit] : {std::pair{kHeaderTimeoutKey, &limits.headerTimeout},
-                              std::pair{kIdleTimeoutKey, &limits.idleTimeout}}) {
-        std::string why;
-        *limit = timeLimitFromSetting(ReadIniValue(kServerSection, key, IniFilePath), *limit, why);
-        if (!why.empty())
-            logServerMessage("\"" + std::string(key) + "\" under [" + kServerSection + "]: " + why + "; " +
-                             std::to_string(limit->count()) + " s is used.");
-    }
-    return limits;
 }
 
 void frmTarnwick::cmdStopListening_Click()
@@ -220,18 +192,21 @@ void frmTarnwick::SetButtonsStopped()
 
 void frmTarnwick::logServerMessage(const std::string& message)
 {
+    logPrintableLine(printableMessage(message));
+}
+
+void frmTarnwick::logPrintableLine(const std::string& line)
+{
     // A line about the server itself carries no peer address. It goes where
     // the about lines go, on this thread, so that the two keep their order.
-    m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
+    m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", line));
 }
 
 void frmTarnwick::checkGames()
 {
     // While stopped, the port phones will reach is the one the next start takes.
-    std::string unused;
     const std::optional<std::int32_t> port =
-        m_server->isListening() ? m_server->listeningPort()
-                                : portFromSetting(ReadIniValue(kServerSection, kPortKey, IniFilePath), unused);
+        m_server->isListening() ? m_server->listeningPort() : readServerSettings(IniFilePath).port;
     std::vector<std::string> origins;
     if (port) {
         for (const QString& host : lanIPv4Addresses())

@@ -44,17 +44,15 @@ private:
     void writeAboutLines();
 
     void cmdListen_Click();
-    // The connections' time limits from the settings file, read at each start.
-    ConnectionLimits readConnectionLimits();
     void cmdStopListening_Click();
     void cmdBrowse_Click();
     void SetButtonsListening();
     void SetButtonsStopped();
-    // Reads "Game List" and hands it to the server; an unusable value is logged.
-    void applyGameListSetting();
 
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);
+    // The same for a line that is printable already.
+    void logPrintableLine(const std::string& line);
     // Checks the games in the game directory as phones reaching this server
     // will see them; the findings arrive in the log as they are made.
     void checkGames();

@@ -1,4 +1,4 @@
-#include "GameFiles.h"
+#include "GameAttributes.h"
 
 #include "BoundedRead.h"
 #include "DescriptorReader.h"

@@ -1,6 +1,6 @@
 #include "GameFolder.h"
 
-#include "GameFiles.h"
+#include "GameAttributes.h"
 #include "MimeType.h"
 #include "WebText.h"
 

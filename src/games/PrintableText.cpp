@@ -1,0 +1,50 @@
+#include "PrintableText.h"
+
+#include "Utf8.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+// Code points that end a line, act as terminal commands or reorder the text
+// that follows them on screen.
+bool bendsTheLog(char32_t codePoint)
+{
+    const auto within = [codePoint](char32_t first, char32_t last) { return codePoint >= first && codePoint <= last; };
+    return within(0x00, 0x1F)          // C0
+           || within(0x7F, 0x9F)       // DEL, C1 (NEL, the terminal's CSI)
+           || codePoint == 0x061C      // Arabic letter mark
+           || within(0x200E, 0x200F)   // left-to-right and right-to-left marks
+           || within(0x2028, 0x202E)   // line and paragraph separators, embeddings, overrides
+           || within(0x2066, 0x2069);  // isolates
+}
+
+void appendEscaped(std::string& result, std::string_view bytes)
+{
+    for (const char c : bytes) {
+        std::array<char, 4> escape{};
+        std::snprintf(escape.data(), escape.size(), "%%%02X", static_cast<unsigned char>(c));
+        result.append(escape.data());
+    }
+}
+
+} // namespace
+
+std::string printableMessage(std::string_view message)
+{
+    std::string result;
+    result.reserve(message.size());
+    while (!message.empty()) {
+        const Utf8Sequence sequence = decodeUtf8(message);
+        // A byte that starts no well-formed sequence is shown alone; the
+        // bytes after it get their own chance to start one.
+        const std::size_t length = sequence.length == 0 ? 1 : sequence.length;
+        if (sequence.length == 0 || bendsTheLog(sequence.codePoint))
+            appendEscaped(result, message.substr(0, length));
+        else
+            result.append(message.substr(0, length));
+        message.remove_prefix(length);
+    }
+    return result;
+}
