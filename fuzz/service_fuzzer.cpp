@@ -345,7 +345,7 @@ public:
             number = ++m_lastSlot;
             m_sockets.Load(number);
             m_sockets.elements.at(number).state = SocketState::Connected;
-            m_service.LoadBuffer(number);
+            m_service.addConnection(number);
             m_connections[number];
         }
         return number;
@@ -363,7 +363,7 @@ public:
         // Announced data is the service's to answer, now or once its peer has
         // taken earlier answers; the model takes it at once.
         model(connection);
-        m_service.wsServer_DataArrival(number);
+        m_service.takeArrivedData(number);
         noticeTaken();
         if (!connection.released)
             checkBuffer(number, connection, false);
@@ -372,7 +372,7 @@ public:
     void arrivalOnReleased()
     {
         if (m_lastReleased != 0)
-            m_service.wsServer_DataArrival(m_lastReleased);
+            m_service.takeArrivedData(m_lastReleased);
     }
 
     void idle() { noticeTaken(); }
@@ -426,7 +426,7 @@ private:
             if (connection.released)
                 continue;
             m_sockets.elements.at(number).unsent = 0;
-            m_service.wsServer_SendProgress(number, 0);
+            m_service.resumeAfterSending(number, 0);
             noticeTaken();
         }
     }
@@ -550,7 +550,7 @@ private:
         if (m_sockets.State(number) != SocketState::Closed)
             m_sockets.Close(number);
         m_sockets.Unload(number);
-        m_service.UnloadBuffer(number);
+        m_service.removeConnection(number);
         connection.released = true;
         m_lastReleased = number;
     }

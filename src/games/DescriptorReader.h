@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string_view>
 
+// Descriptors are a few hundred bytes: a larger file is read this far.
+inline constexpr std::size_t kMaxDescriptorBytes = 64 * 1024;
+
 // Some handsets refuse a descriptor whose attribute names are longer.
 inline constexpr std::size_t kMaxDescriptorNameBytes = 32;
 

@@ -10,10 +10,6 @@
 // Reading the attributes of a game for the game list, within bounds: a
 // page must not wait on a huge or hostile file.
 
-// Descriptors are a few hundred bytes; a larger file is read this far.
-inline constexpr std::size_t kMaxDescriptorBytes = 32 * 1024;
-inline constexpr std::size_t kMaxManifestBytes = 64 * 1024;
-
 // The attributes of a descriptor file, read from its first
 // kMaxDescriptorBytes bytes (whole lines only); nothing when it cannot be read.
 [[nodiscard]] std::optional<AttributeList> readDescriptorAttributes(const std::filesystem::path& file);

@@ -18,11 +18,6 @@ std::string games(std::size_t count)
     return std::to_string(count) + (count == 1 ? " game" : " games");
 }
 
-std::string shown(const std::string& descriptorPath)
-{
-    return descriptorPath.substr(1);
-}
-
 } // namespace
 
 GameCheck::GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter)
@@ -169,7 +164,7 @@ void GameCheck::checkOne(const Job& job)
 
     const std::optional<bool> outcome = checkGame(descriptor);
     std::string verdict = !outcome ? "its archive is on another server" : *outcome ? "ready" : "not ready";
-    tell(std::string(kPrefix) + shown(descriptor) + (known == m_stamps.end() ? " checked when served: " :
+    tell(std::string(kPrefix) + shownPath(descriptor) + (known == m_stamps.end() ? " checked when served: " :
                                                                                 " changed since it was checked: ") +
          verdict);
 }
@@ -178,10 +173,10 @@ std::optional<bool> GameCheck::checkGame(const std::string& descriptorPath)
 {
     const GameInspection inspection = inspectGame(m_gameDirectory, descriptorPath, m_origins);
     for (const GameProblem& problem : inspection.problems)
-        tell(std::string(kPrefix) + shown(descriptorPath) + ": " + problem.what + " (" + problem.consequence + "); " +
+        tell(std::string(kPrefix) + shownPath(descriptorPath) + ": " + problem.what + " (" + problem.consequence + "); " +
              problem.fix);
     if (inspection.archiveElsewhere)
-        tell(std::string(kPrefix) + shown(descriptorPath) + ": its archive is not served here (MIDlet-Jar-URL " +
+        tell(std::string(kPrefix) + shownPath(descriptorPath) + ": its archive is not served here (MIDlet-Jar-URL " +
              *inspection.archiveElsewhere + "), so only the descriptor is checked");
     m_stamps[descriptorPath] = stampOf(descriptorPath, inspection.archive);
     if (!inspection.problems.empty())
@@ -204,7 +199,7 @@ GameCheck::GameStamp GameCheck::stampOf(const std::string& descriptorPath, const
         return FileStamp{size, modified};
     };
     GameStamp result;
-    result.descriptor = stamp(MapPath(m_gameDirectory, descriptorPath));
+    result.descriptor = stamp(mapRequestPath(m_gameDirectory, descriptorPath));
     result.archive = archive;
     if (!archive.empty())
         result.archiveStamp = stamp(archive);

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-std::string MapPath(std::string_view virtualDir, std::string_view requestPath)
+std::string mapRequestPath(std::string_view virtualDir, std::string_view requestPath)
 {
     if (requestPath.empty() || requestPath.front() != '/')
         return std::string(requestPath);
@@ -16,6 +16,11 @@ std::string MapPath(std::string_view virtualDir, std::string_view requestPath)
     std::replace(mapped.begin() + static_cast<std::ptrdiff_t>(virtualDir.size()), mapped.end(), '/',
                  static_cast<char>(std::filesystem::path::preferred_separator));
     return mapped;
+}
+
+std::string shownPath(std::string_view requestPath)
+{
+    return std::string(requestPath.substr(requestPath.starts_with('/') ? 1 : 0));
 }
 
 namespace {

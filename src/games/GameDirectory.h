@@ -10,7 +10,7 @@
 // A path that begins with "/" is appended to the game directory as it is,
 // with the platform's separator; any other path is returned unchanged. No
 // decoding, and the query stays part of the name.
-[[nodiscard]] std::string MapPath(std::string_view virtualDir, std::string_view requestPath);
+[[nodiscard]] std::string mapRequestPath(std::string_view virtualDir, std::string_view requestPath);
 
 // Whether a request path may name a file to serve at all, before the disk
 // is asked: a path that does not begin with "/", that has a segment
@@ -19,6 +19,10 @@
 // game directory is set, since the mapping would then start at the root of
 // the file system.
 [[nodiscard]] bool isServablePath(std::string_view virtualDir, std::string_view requestPath);
+
+// A request path as the operator finds it in the game directory: without
+// its leading "/".
+[[nodiscard]] std::string shownPath(std::string_view requestPath);
 
 struct OpenedGameFile {
     enum class Status {

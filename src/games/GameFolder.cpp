@@ -1,25 +1,19 @@
 #include "GameFolder.h"
 
+#include "AsciiText.h"
+#include "ByteCount.h"
 #include "GameAttributes.h"
+#include "GameDirectory.h"
+#include "JarUrl.h"
 #include "MimeType.h"
 #include "WebText.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <set>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string lowerCase(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
 
 std::string stem(const std::string& name)
 {
@@ -69,30 +63,20 @@ std::optional<std::uintmax_t> fileSize(const fs::path& file)
     return error ? std::nullopt : std::optional(size);
 }
 
-// The archive a descriptor names, when it names one beside itself (or below):
-// "game.jar", "My%20Game.jar", "jars/game.jar". Absolute addresses and
-// anything that climbs out are not followed.
-std::optional<std::string> localArchive(std::string_view jarUrl)
+// The archive a descriptor names in its own folder or below, as a phone
+// resolves the address ("game.jar", "My%20Game.jar", "jars/game.jar"): its
+// name relative to the folder. Addresses elsewhere and anything that climbs
+// out or is hidden are not followed.
+std::optional<std::string> archiveInFolder(std::string_view jarUrl, const std::string& folderPath,
+                                           const std::string& descriptorName)
 {
-    const std::string_view path = jarUrl.substr(0, jarUrl.find_first_of("?#"));
-    if (path.empty() || path.front() == '/' || path.find(':') != std::string_view::npos)
+    const JarLocation location = resolveJarUrl(jarUrl, folderPath + descriptorName, {});
+    if (location.kind != JarLocation::Kind::Here)
         return std::nullopt;
-    std::string decoded = decodeUrlPath(path);
-    for (std::size_t start = 0; start < decoded.size();) {
-        const std::size_t end = std::min(decoded.find('/', start), decoded.size());
-        if (end == start || decoded[start] == '.' || decoded.find('\0') != std::string::npos)
-            return std::nullopt;
-        start = end + 1;
-    }
-    return decoded;
-}
-
-std::optional<std::uintmax_t> parseSize(std::string_view text)
-{
-    std::uintmax_t size = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
-    return error == std::errc{} && end == text.data() + text.size() && !text.empty() ? std::optional(size)
-                                                                                      : std::nullopt;
+    const std::string path = decodeUrlPath(location.requestPath);
+    if (!path.starts_with(folderPath) || path.size() == folderPath.size() || !isServablePath(folderPath, path))
+        return std::nullopt;
+    return path.substr(folderPath.size());
 }
 
 void takeAttributes(GameEntry& entry, const AttributeList& attributes)
@@ -102,21 +86,23 @@ void takeAttributes(GameEntry& entry, const AttributeList& attributes)
     entry.vendor = attributes.value("MIDlet-Vendor").value_or("");
 }
 
-GameEntry descriptorEntry(const fs::path& folder, const std::string& fileName, std::set<std::string>& namedArchives)
+GameEntry descriptorEntry(const fs::path& folder, const std::string& folderPath, const std::string& fileName,
+                          std::set<std::string>& namedArchives)
 {
     GameEntry entry{fileName, {}, {}, {}, {}};
     const std::optional<AttributeList> attributes = readDescriptorAttributes(folder / fileName);
     if (!attributes)
         return entry;
     takeAttributes(entry, *attributes);
-    const std::optional<std::string> archive = localArchive(attributes->value("MIDlet-Jar-URL").value_or(""));
+    const std::optional<std::string> archive =
+        archiveInFolder(attributes->value("MIDlet-Jar-URL").value_or(""), folderPath, fileName);
     if (archive) {
         namedArchives.insert(*archive);
         entry.archiveSize = fileSize(folder / *archive);
     }
     // An archive elsewhere has the size the descriptor announces.
     if (!entry.archiveSize)
-        entry.archiveSize = parseSize(attributes->value("MIDlet-Jar-Size").value_or(""));
+        entry.archiveSize = parseByteCount(attributes->value("MIDlet-Jar-Size").value_or(""));
     return entry;
 }
 
@@ -131,7 +117,7 @@ GameEntry archiveEntry(const fs::path& folder, const std::string& fileName)
 
 std::string shownName(const GameEntry& entry)
 {
-    return lowerCase(entry.name.empty() ? entry.linkName : entry.name);
+    return asciiLowerCase(entry.name.empty() ? entry.linkName : entry.name);
 }
 
 } // namespace
@@ -141,7 +127,7 @@ std::string madeDescriptorName(const std::string& archiveName)
     return stem(archiveName) + ".jad";
 }
 
-GameFolder readGameFolder(const fs::path& folder)
+GameFolder readGameFolder(const fs::path& folder, const std::string& folderPath)
 {
     FolderNames names = readNames(folder);
     GameFolder listing;
@@ -165,7 +151,7 @@ GameFolder readGameFolder(const fs::path& folder)
     for (const std::string& name : names.descriptors) {
         descriptorStems.insert(stem(name));
         if (take())
-            listing.games.push_back(descriptorEntry(folder, name, namedArchives));
+            listing.games.push_back(descriptorEntry(folder, folderPath, name, namedArchives));
     }
     for (const std::string& name : names.archives) {
         if (namedArchives.contains(name) || descriptorStems.contains(stem(name)))

@@ -33,11 +33,11 @@ struct GameFolder {
     bool cut = false;
 };
 
-// Reads the folder: every descriptor (".jad"), every archive (".jar") that
-// no descriptor beside it names or shares its name with, and every
-// subfolder. Hidden entries (a name beginning with ".") are left out.
+// Reads the folder, served at `folderPath` (beginning and ending with "/"):
+// every descriptor (".jad"), every archive (".jar") that no descriptor
+// beside it names or shares its name with, and every subfolder. Hidden entries (a name beginning with ".") are left out.
 // Folders come sorted by name, games by the name they show.
-[[nodiscard]] GameFolder readGameFolder(const std::filesystem::path& folder);
+[[nodiscard]] GameFolder readGameFolder(const std::filesystem::path& folder, const std::string& folderPath);
 
 // The name of the descriptor made for an archive: "name.jar" gives "name.jad".
 [[nodiscard]] std::string madeDescriptorName(const std::string& archiveName);

@@ -1,6 +1,7 @@
 #include "GameInspection.h"
 
 #include "BoundedRead.h"
+#include "ByteCount.h"
 #include "DescriptorReader.h"
 #include "GameDirectory.h"
 #include "InstallStatus.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <set>
 
 namespace {
@@ -33,21 +33,6 @@ std::string quoted(std::string_view text)
 std::string phoneReports(InstallStatus status)
 {
     return "a phone reports " + describe(status);
-}
-
-std::optional<std::uintmax_t> byteCount(std::string_view text)
-{
-    std::uintmax_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-// A game's path as the operator finds it in the game directory.
-std::string shown(std::string_view requestPath)
-{
-    return std::string(requestPath.substr(requestPath.starts_with('/') ? 1 : 0));
 }
 
 class Inspector {
@@ -77,7 +62,7 @@ private:
         m_result.problems.push_back({std::move(what), std::move(consequence), std::move(fix)});
     }
 
-    std::string mapped(std::string_view requestPath) const { return MapPath(m_gameDirectory, requestPath); }
+    std::string mapped(std::string_view requestPath) const { return mapRequestPath(m_gameDirectory, requestPath); }
 
     void checkDescriptorType()
     {
@@ -122,7 +107,7 @@ private:
         if (const auto version = m_descriptor.value("MIDlet-Version"); version && !isMidletVersion(*version))
             problem("MIDlet-Version " + quoted(*version) + " is not of the form major.minor[.micro], each 0 to 99",
                     phoneReports(InstallStatus::InvalidDescriptor), "write it like 1.0 or 1.0.3, in both files");
-        if (const auto size = m_descriptor.value("MIDlet-Jar-Size"); size && !byteCount(*size))
+        if (const auto size = m_descriptor.value("MIDlet-Jar-Size"); size && !parseByteCount(*size))
             problem("MIDlet-Jar-Size " + quoted(*size) + " is not a number of bytes",
                     phoneReports(InstallStatus::InvalidDescriptor), "set it to the archive's size in bytes");
     }
@@ -157,7 +142,7 @@ private:
     {
         const std::string file = mapped(requestPath);
         m_result.archive = file;
-        const std::string name = shown(requestPath);
+        const std::string name = shownPath(requestPath);
         std::error_code notThere;
         if (!isServablePath(m_gameDirectory, requestPath) || !std::filesystem::is_regular_file(file, notThere)) {
             problem("MIDlet-Jar-URL " + quoted(url) + " leads to " + name + ", which this server does not serve",
@@ -185,7 +170,7 @@ private:
     void checkSize(const std::string& file, const std::string& name)
     {
         const auto declared = m_descriptor.value("MIDlet-Jar-Size");
-        const std::optional<std::uintmax_t> expected = byteCount(declared.value_or(""));
+        const std::optional<std::uintmax_t> expected = parseByteCount(declared.value_or(""));
         std::error_code error;
         const std::uintmax_t actual = std::filesystem::file_size(file, error);
         if (error || expected.value_or(actual) == actual)

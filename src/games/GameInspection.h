@@ -1,6 +1,8 @@
 #pragma once
 
+#include "DescriptorReader.h"
 #include "JarArchive.h"
+#include "ManifestReader.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -30,8 +32,8 @@ struct GameInspection {
 };
 
 struct InspectionLimits {
-    std::size_t maxDescriptorBytes = 64 * 1024;
-    std::size_t maxManifestBytes = 64 * 1024;
+    std::size_t maxDescriptorBytes = kMaxDescriptorBytes;
+    std::size_t maxManifestBytes = kMaxManifestBytes;
     JarLimits jar;
 };
 

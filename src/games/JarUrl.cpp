@@ -1,18 +1,12 @@
 #include "JarUrl.h"
 
+#include "AsciiText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <optional>
 
 namespace {
-
-std::string lowered(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
 
 // The length of a URL scheme and its ":" at the start of `url`, or 0.
 std::size_t schemeLength(std::string_view url)
@@ -42,7 +36,7 @@ Authority splitAuthority(std::string_view authority)
     const std::size_t hostEnd = authority.starts_with('[') ? authority.find(']') : 0;
     const std::size_t colon = authority.find(':', hostEnd == std::string_view::npos ? 0 : hostEnd);
     Authority result;
-    result.host = lowered(authority.substr(0, colon));
+    result.host = asciiLowerCase(authority.substr(0, colon));
     result.port = colon == std::string_view::npos ? "" : std::string(authority.substr(colon + 1));
     if (result.port.empty())
         result.port = "80";
@@ -58,7 +52,7 @@ struct HttpUrl {
 std::optional<HttpUrl> splitHttpUrl(std::string_view url)
 {
     const std::size_t scheme = schemeLength(url);
-    if (lowered(url.substr(0, scheme)) != "http:" || url.substr(scheme, 2) != "//")
+    if (asciiLowerCase(url.substr(0, scheme)) != "http:" || url.substr(scheme, 2) != "//")
         return std::nullopt;
     url.remove_prefix(scheme + 2);
     const std::size_t pathStart = std::min(url.find_first_of("/?"), url.size());

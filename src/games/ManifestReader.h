@@ -2,7 +2,11 @@
 
 #include "AttributeReading.h"
 
+#include <cstddef>
 #include <string_view>
+
+// A manifest is read this far.
+inline constexpr std::size_t kMaxManifestBytes = 64 * 1024;
 
 // Reads the main section of a jar manifest (META-INF/MANIFEST.MF): the
 // "Name: value" lines up to the first blank line; the per-entry sections

@@ -1,8 +1,8 @@
 #include "MimeType.h"
 
-#include <algorithm>
+#include "AsciiText.h"
+
 #include <array>
-#include <cctype>
 #include <filesystem>
 #include <utility>
 
@@ -23,9 +23,7 @@ std::string GetMimeType(std::string_view path)
         {".jad", kDescriptorType},
         {".jar", kArchiveType},
     }};
-    std::string extension = GetFileExtension(path);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = asciiLowerCase(GetFileExtension(path));
     for (const auto& [known, type] : kTypes) {
         if (extension == known)
             return std::string(type);

@@ -17,11 +17,3 @@ std::vector<std::string_view> splitLines(std::string_view text)
     }
     return lines;
 }
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AsciiText.h"
+
 #include <string_view>
 #include <vector>
 
@@ -7,6 +9,3 @@
 // each end a line, as both the descriptor and the manifest formats allow.
 // A text that ends with a line end has no empty line after it.
 [[nodiscard]] std::vector<std::string_view> splitLines(std::string_view text);
-
-// `text` without the spaces and tabs at either end.
-[[nodiscard]] std::string_view trimBlanks(std::string_view text);

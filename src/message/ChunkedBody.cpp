@@ -1,31 +1,15 @@
 #include "ChunkedBody.h"
 
+#include "AsciiText.h"
 #include "HexDigit.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 // Chunk sizes and trailer lines are short; a longer line is no chunked body,
 // and the cap keeps a line that trickles in from being searched at length.
 constexpr std::size_t kMaxLineBytes = 4096;
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
 
 } // namespace
 

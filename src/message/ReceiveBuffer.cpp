@@ -1,15 +1,10 @@
 #include "ReceiveBuffer.h"
 
+#include "AsciiText.h"
 #include "ContentLength.h"
 #include "clsHttp.h"
 
 #include <optional>
-
-namespace {
-
-constexpr std::string_view kBlankLine = "\r\n\r\n";
-
-} // namespace
 
 void ReceiveBuffer::append(std::string_view data)
 {

@@ -1,33 +1,19 @@
 #include "clsHttp.h"
 
+#include "AsciiText.h"
 #include "ContentLength.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kBlankLine = "\r\n\r\n";
 constexpr std::string_view kLineBreakEscape = "%10%13";
 constexpr std::string_view kDefaultStatusLine = "HTTP/1.0 200 OK";
 
-char lowered(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-std::string toLower(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), lowered);
-    return result;
-}
-
-std::vector<std::string_view> splitLines(std::string_view text)
+std::vector<std::string_view> splitHeaderLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
     if (text.empty())
@@ -39,16 +25,6 @@ std::vector<std::string_view> splitLines(std::string_view text)
             return lines;
         text.remove_prefix(end + kCrLf.size());
     }
-}
-
-// Blanks are spaces only: a tab next to a value is part of it.
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
@@ -69,8 +45,8 @@ std::string replaceAllIgnoringCase(std::string_view text, std::string_view from,
 {
     if (from.empty())
         return std::string(text);
-    const std::string lowerText = toLower(text);
-    const std::string lowerFrom = toLower(from);
+    const std::string lowerText = asciiLowerCase(text);
+    const std::string lowerFrom = asciiLowerCase(from);
     std::string result;
     std::size_t start = 0;
     for (auto at = lowerText.find(lowerFrom); at != std::string::npos; at = lowerText.find(lowerFrom, start)) {
@@ -81,25 +57,17 @@ std::string replaceAllIgnoringCase(std::string_view text, std::string_view from,
     return result;
 }
 
-bool startsWithIgnoringCase(std::string_view line, std::string_view lowerPrefix)
-{
-    if (line.size() < lowerPrefix.size())
-        return false;
-    return std::equal(lowerPrefix.begin(), lowerPrefix.end(), line.begin(),
-                      [](char p, char c) { return p == lowered(c); });
-}
-
 // The value of the first line whose start matches the name in any letter
 // case: the name and the one character after it (normally the colon) go,
 // then the blanks around the rest. Nothing when no line matches.
 std::optional<std::string> fieldValue(std::string_view headerText, std::string_view propertyName)
 {
-    const std::string lowerName = toLower(propertyName);
-    for (std::string_view line : splitLines(headerText)) {
-        if (!startsWithIgnoringCase(line, lowerName))
+    for (std::string_view line : splitHeaderLines(headerText)) {
+        if (!equalsIgnoringCase(line.substr(0, propertyName.size()), propertyName))
             continue;
-        line.remove_prefix(std::min(line.size(), lowerName.size() + 1));
-        return replaceAll(trimBlanks(line), kLineBreakEscape, kCrLf);
+        line.remove_prefix(std::min(line.size(), propertyName.size() + 1));
+        // Blanks are spaces only: a tab next to a value is part of it.
+        return replaceAll(trimBlanks(line, " "), kLineBreakEscape, kCrLf);
     }
     return std::nullopt;
 }
@@ -128,17 +96,21 @@ bool clsHttp::addProperty(std::string_view propertyName, std::string_view proper
 
 std::string clsHttp::getMessage() const
 {
-    std::string message;
-    const std::string length = std::to_string(m_MessageBody.size());
-    message.reserve(m_statusLine.size() + length.size() + m_MessageHeader.size() + m_MessageBody.size() + 32);
-    message.append(m_statusLine).append(kCrLf);
-    message.append("Content-Length:").append(length).append(kCrLf);
+    return getHead(static_cast<std::int64_t>(m_MessageBody.size()), m_MessageBody.size()).append(m_MessageBody);
+}
+
+std::string clsHttp::getHead(std::int64_t contentLength, std::size_t roomAfter) const
+{
+    std::string head;
+    const std::string length = std::to_string(contentLength);
+    head.reserve(m_statusLine.size() + length.size() + m_MessageHeader.size() + roomAfter + 32);
+    head.append(m_statusLine).append(kCrLf);
+    head.append("Content-Length:").append(length).append(kCrLf);
     // An empty header text is left out rather than written as a stray empty line.
     if (!m_MessageHeader.empty())
-        message.append(m_MessageHeader).append(kCrLf);
-    message.append(kCrLf);
-    message.append(m_MessageBody);
-    return message;
+        head.append(m_MessageHeader).append(kCrLf);
+    head.append(kCrLf);
+    return head;
 }
 
 bool clsHttp::importMessage(std::string_view strMessage)

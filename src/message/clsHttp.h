@@ -31,6 +31,11 @@ public:
     // header text, a blank line and the body.
     [[nodiscard]] std::string getMessage() const;
 
+    // The same text up to and including the blank line, for a body of
+    // `contentLength` bytes that is not held here but sent after it from
+    // elsewhere (a file); `roomAfter` bytes are reserved behind it.
+    [[nodiscard]] std::string getHead(std::int64_t contentLength, std::size_t roomAfter = 0) const;
+
     // Takes a raw message apart. Throws std::invalid_argument when it holds no
     // CR LF and std::out_of_range when its first line has fewer than three
     // words (the words before the missing one stay stored). Returns false,

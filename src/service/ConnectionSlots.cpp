@@ -49,31 +49,31 @@ void ConnectionSlots::wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequ
 
 void ConnectionSlots::wsServer_DataArrival(SlotNumber slot, std::int64_t /*bytesTotal*/)
 {
-    m_service.wsServer_DataArrival(slot);
-    noteIntake(slot);
+    m_service.takeArrivedData(slot);
+    noteActivity(slot);
 }
 
 void ConnectionSlots::wsServer_SendProgress(SlotNumber slot, std::int64_t /*bytesSent*/, std::int64_t bytesRemaining)
 {
-    m_service.wsServer_SendProgress(slot, bytesRemaining);
+    m_service.resumeAfterSending(slot, bytesRemaining);
     // A held-up connection takes the requests that waited as it goes on.
-    noteIntake(slot);
+    noteActivity(slot);
 }
 
-void ConnectionSlots::noteIntake(SlotNumber slot)
+void ConnectionSlots::noteActivity(SlotNumber slot)
 {
     const auto found = m_activity.find(slot);
-    const auto intake = m_service.intake(slot);
-    if (found == m_activity.end() || !intake)
+    const auto progress = m_service.progress(slot);
+    if (found == m_activity.end() || !progress)
         return;
     Activity& activity = found->second;
     activity.lastActivity = m_now();
     // The header's time runs from the first byte of each request.
-    if (!intake->partialRequest)
+    if (!progress->partialRequest)
         activity.requestStarted.reset();
-    else if (!activity.requestStarted || intake->requestsTaken != activity.requestsTaken)
+    else if (!activity.requestStarted || progress->requestsTaken != activity.requestsTaken)
         activity.requestStarted = activity.lastActivity;
-    activity.requestsTaken = intake->requestsTaken;
+    activity.requestsTaken = progress->requestsTaken;
 }
 
 void ConnectionSlots::wsServer_Close(SlotNumber slot)
@@ -143,27 +143,27 @@ void ConnectionSlots::release(SlotNumber slot)
 void ConnectionSlots::LoadSlot(SlotNumber slot)
 {
     m_wsServer.Load(slot);
-    m_service.LoadBuffer(slot);
+    m_service.addConnection(slot);
     m_activity[slot] = Activity{m_now(), std::nullopt, 0};
 }
 
 void ConnectionSlots::UnloadSlot(SlotNumber slot)
 {
     m_wsServer.Unload(slot);
-    m_service.UnloadBuffer(slot);
+    m_service.removeConnection(slot);
     m_activity.erase(slot);
 }
 
 bool ConnectionSlots::isSending(SlotNumber slot) const
 {
-    const auto intake = m_service.intake(slot);
-    return m_wsServer.unsentBytes(slot) > 0 || (intake && intake->answersPending);
+    const auto progress = m_service.progress(slot);
+    return m_wsServer.unsentBytes(slot) > 0 || (progress && progress->answersPending);
 }
 
 bool ConnectionSlots::isIdle(SlotNumber slot) const
 {
-    const auto intake = m_service.intake(slot);
-    return intake && !intake->partialRequest && !isSending(slot);
+    const auto progress = m_service.progress(slot);
+    return progress && !progress->partialRequest && !isSending(slot);
 }
 
 void ConnectionSlots::drop(SlotNumber slot, Reason reason)

@@ -71,7 +71,7 @@ private:
     void LoadSlot(SlotNumber slot);
     void UnloadSlot(SlotNumber slot);
     // Marks the connection active and times the request it has begun, if any.
-    void noteIntake(SlotNumber slot);
+    void noteActivity(SlotNumber slot);
     // Whether nothing is under way on the connection: no request begun,
     // no answer waiting or being sent.
     [[nodiscard]] bool isIdle(SlotNumber slot) const;

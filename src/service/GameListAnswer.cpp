@@ -53,9 +53,9 @@ GameListAnswer answerFolder(std::string_view virtualDir, const std::string& path
     const std::string folderPath = folderPathOf(path);
     const std::string index = folderPath + "index.html";
     std::error_code error;
-    if (fs::is_regular_file(MapPath(virtualDir, index), error))
+    if (fs::is_regular_file(mapRequestPath(virtualDir, index), error))
         return serveFile(index);
-    return answered(status::kOk, "text/html", buildGameListPage(folderPath, readGameFolder(mapped)), {mapped});
+    return answered(status::kOk, "text/html", buildGameListPage(folderPath, readGameFolder(mapped, folderPath)), {mapped});
 }
 
 // The archive beside a descriptor that is not there, by the same name.
@@ -93,7 +93,7 @@ GameListAnswer answerWithGameList(std::string_view virtualDir, std::string_view 
     std::string path = decodeUrlPath(requestPath);
     if (!isServablePath(virtualDir, path))
         return serveFile(std::move(path));
-    const std::string mapped = MapPath(virtualDir, path);
+    const std::string mapped = mapRequestPath(virtualDir, path);
     std::error_code error;
     if (fs::is_directory(mapped, error))
         return answerFolder(virtualDir, path, mapped);

@@ -1,5 +1,7 @@
 #include "InstallReport.h"
 
+#include "AsciiText.h"
+
 #include <array>
 
 namespace {
@@ -52,7 +54,6 @@ std::string describeInstallReport(const InstallReport& report, std::string_view 
 
 std::string_view requestBody(std::string_view request)
 {
-    constexpr std::string_view kBlankLine = "\r\n\r\n";
     const auto blankLine = request.find(kBlankLine);
     return blankLine == std::string_view::npos ? std::string_view{} : request.substr(blankLine + kBlankLine.size());
 }

@@ -16,12 +16,12 @@ RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::f
 {
 }
 
-void RequestService::LoadBuffer(SlotNumber slot)
+void RequestService::addConnection(SlotNumber slot)
 {
     m_connections[slot] = std::make_shared<Connection>();
 }
 
-void RequestService::UnloadBuffer(SlotNumber slot)
+void RequestService::removeConnection(SlotNumber slot)
 {
     m_connections.erase(slot);
 }
@@ -32,16 +32,16 @@ const ReceiveBuffer* RequestService::txtReceivedData(SlotNumber slot) const
     return found == m_connections.end() ? nullptr : &found->second->buffer;
 }
 
-std::optional<RequestService::Intake> RequestService::intake(SlotNumber slot) const
+std::optional<RequestService::ConnectionProgress> RequestService::progress(SlotNumber slot) const
 {
     const auto found = m_connections.find(slot);
     if (found == m_connections.end())
         return std::nullopt;
     const Connection& connection = *found->second;
-    return Intake{!connection.buffer.text().empty(), !connection.responses.empty(), connection.requestsTaken};
+    return ConnectionProgress{!connection.buffer.text().empty(), !connection.responses.empty(), connection.requestsTaken};
 }
 
-void RequestService::wsServer_DataArrival(SlotNumber slot)
+void RequestService::takeArrivedData(SlotNumber slot)
 {
     const auto found = m_connections.find(slot);
     if (found == m_connections.end()) {
@@ -61,17 +61,17 @@ void RequestService::wsServer_DataArrival(SlotNumber slot)
     takeRequests(slot, connection);
 }
 
-void RequestService::wsServer_SendProgress(SlotNumber slot, std::int64_t bytesRemaining)
+void RequestService::resumeAfterSending(SlotNumber slot, std::int64_t bytesRemaining)
 {
     const auto found = m_connections.find(slot);
     if (found == m_connections.end() || bytesRemaining > kMaxUnsentBytes)
         return;
     const std::shared_ptr<Connection> connection = found->second;
     sendReadyResponses(slot, connection);
-    resumeIntake(slot, connection);
+    resumeReading(slot, connection);
 }
 
-void RequestService::resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection)
+void RequestService::resumeReading(SlotNumber slot, const std::shared_ptr<Connection>& connection)
 {
     if (connection->closing || isBacklogged(slot, *connection) || !m_connections.contains(slot))
         return;
@@ -139,7 +139,7 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
             return;
         path = listedPath;
     }
-    const std::string mappedPath = MapPath(m_VirtualDir, path);
+    const std::string mappedPath = mapRequestPath(m_VirtualDir, path);
     m_log.WriteActivityLog(mappedPath, slot);
     OpenedGameFile opened = openGameFile(m_VirtualDir, path, mappedPath);
     switch (opened.status) {

@@ -43,17 +43,17 @@ public:
 
     // The receive buffer txtReceivedData(n) lives from the slot's creation to
     // its release; answers still pending for a released slot are dropped.
-    void LoadBuffer(SlotNumber slot);
-    void UnloadBuffer(SlotNumber slot);
+    void addConnection(SlotNumber slot);
+    void removeConnection(SlotNumber slot);
     [[nodiscard]] const ReceiveBuffer* txtReceivedData(SlotNumber slot) const;
 
     // Where a connection stands, for deciding whether it is idle.
-    struct Intake {
+    struct ConnectionProgress {
         bool partialRequest = false; // part of a request has arrived
         bool answersPending = false; // answers wait to be handed to the socket
         std::uint64_t requestsTaken = 0;
     };
-    [[nodiscard]] std::optional<Intake> intake(SlotNumber slot) const;
+    [[nodiscard]] std::optional<ConnectionProgress> progress(SlotNumber slot) const;
 
     // Limits on what one connection may have waiting: answers queued, and
     // bytes and answers handed to the socket that the peer has not taken
@@ -64,10 +64,11 @@ public:
     static constexpr std::int64_t kMaxUnsentBytes = 256 * 1024;
     static constexpr std::size_t kMaxUnsentAnswers = 8;
 
-    void wsServer_DataArrival(SlotNumber slot);
+    // Takes what arrived on the connection and answers every request it completes.
+    void takeArrivedData(SlotNumber slot);
     // The socket has sent some of what it held: a connection held up by its
     // peer may go on.
-    void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesRemaining);
+    void resumeAfterSending(SlotNumber slot, std::int64_t bytesRemaining);
     void ProcessRequest(std::string_view request, SlotNumber slot);
     void ServeRequest(std::string_view path, SlotNumber slot);
 
@@ -104,7 +105,7 @@ private:
     [[nodiscard]] bool isHeldUpByPeer(SlotNumber slot) const;
     void takeRequests(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     // Takes up what a held-up connection received meanwhile, once it may go on.
-    void resumeIntake(SlotNumber slot, const std::shared_ptr<Connection>& connection);
+    void resumeReading(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void rejectFraming(SlotNumber slot, Connection& connection, ReceiveBuffer::Status status);
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void send(SlotNumber slot, PendingResponse& response);

@@ -14,11 +14,13 @@ using SlotNumber = std::int64_t;
 // Names a connection that waits on the listener until an element accepts it.
 using ConnectionRequestId = std::intptr_t;
 
+// What an element is doing. The values are the socket control's own state
+// codes, so that a state logged or compared as a number means what it
+// always meant.
 enum class SocketState : std::int16_t {
     Closed = 0,
     Listening = 2,
     Connected = 7,
-    Closing = 8,
 };
 
 // What the socket array reports, each with the element's slot number.
@@ -26,7 +28,7 @@ class SocketEvents {
 public:
     virtual void wsServer_ConnectionRequest(SlotNumber slot, ConnectionRequestId requestId) = 0;
     virtual void wsServer_DataArrival(SlotNumber slot, std::int64_t bytesTotal) = 0;
-    // Some of what was handed to SendData has gone out; `bytesRemaining` is
+    // Some of what was handed to SendData and SendFile has gone out; `bytesRemaining` is
     // what is still waiting to be sent.
     virtual void wsServer_SendProgress(SlotNumber slot, std::int64_t bytesSent, std::int64_t bytesRemaining) = 0;
     // The connection is over: the peer closed it after every answer it was

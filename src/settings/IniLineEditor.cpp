@@ -1,5 +1,7 @@
 #include "IniLineEditor.h"
 
+#include "AsciiText.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -7,21 +9,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kBlanks = " \t";
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool sameName(std::string_view left, std::string_view right)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                      [&](char l, char r) { return lower(l) == lower(r); });
-}
 
 bool isBlankOrComment(std::string_view line)
 {
@@ -46,12 +33,12 @@ LineMeaning meaningOf(std::string_view line)
         const auto close = line.find(']', start);
         if (close == std::string_view::npos)
             return {LineMeaning::Kind::BrokenSection, {}};
-        return {LineMeaning::Kind::Section, trimmed(line.substr(start + 1, close - start - 1))};
+        return {LineMeaning::Kind::Section, trimBlanks(line.substr(start + 1, close - start - 1))};
     }
     const auto equals = line.find('=', start);
     if (equals == std::string_view::npos || equals == start)
         return {};
-    LineMeaning entry{LineMeaning::Kind::Entry, trimmed(line.substr(start, equals - start))};
+    LineMeaning entry{LineMeaning::Kind::Entry, trimBlanks(line.substr(start, equals - start))};
     entry.valueStart = std::min(line.find_first_not_of(kBlanks, equals + 1), line.size());
     entry.valueEnd = std::max(line.find_last_not_of(kBlanks) + 1, entry.valueStart);
     return entry;
@@ -61,7 +48,7 @@ constexpr std::string_view kLineBreaksAndNul{"\r\n\0", 3};
 
 bool readsBack(std::string_view name)
 {
-    return !name.empty() && trimmed(name) == name && name.find_first_of(kLineBreaksAndNul) == std::string_view::npos;
+    return !name.empty() && trimBlanks(name) == name && name.find_first_of(kLineBreaksAndNul) == std::string_view::npos;
 }
 
 bool readsBack(std::string_view section, std::string_view key, std::string_view value)
@@ -106,9 +93,9 @@ bool IniLineEditor::setValue(std::string_view section, std::string_view key, std
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const LineMeaning meaning = meaningOf(m_lines[i].content);
         if (meaning.kind == LineMeaning::Kind::Section || meaning.kind == LineMeaning::Kind::BrokenSection) {
-            inSection = meaning.kind == LineMeaning::Kind::Section && sameName(meaning.name, section);
+            inSection = meaning.kind == LineMeaning::Kind::Section && equalsIgnoringCase(meaning.name, section);
             inFirstOccurrence = inSection && !sectionEnd;
-        } else if (inSection && meaning.kind == LineMeaning::Kind::Entry && sameName(meaning.name, key)) {
+        } else if (inSection && meaning.kind == LineMeaning::Kind::Entry && equalsIgnoringCase(meaning.name, key)) {
             entryLine = i;
         }
         if (inFirstOccurrence && !isBlankOrComment(m_lines[i].content))
@@ -122,7 +109,7 @@ bool IniLineEditor::setValue(std::string_view section, std::string_view key, std
     } else if (sectionEnd) {
         insertLine(*sectionEnd + 1, std::string(key) + "=" + std::string(value));
     } else {
-        if (!m_lines.empty() && !trimmed(m_lines.back().content).empty())
+        if (!m_lines.empty() && !trimBlanks(m_lines.back().content).empty())
             insertLine(m_lines.size(), "");
         insertLine(m_lines.size(), "[" + std::string(section) + "]");
         insertLine(m_lines.size(), std::string(key) + "=" + std::string(value));

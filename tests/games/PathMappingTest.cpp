@@ -27,7 +27,7 @@ class PathMapping : public testing::TestWithParam<MappingCase> {};
 
 TEST_P(PathMapping, AppendsThePathAndTypesItByTheFilesOwnName)
 {
-    const std::string mapped = MapPath(GetParam().virtualDir, GetParam().requestPath);
+    const std::string mapped = mapRequestPath(GetParam().virtualDir, GetParam().requestPath);
     EXPECT_EQ(mapped, GetParam().mappedPath);
     EXPECT_EQ(GetMimeType(mapped), GetParam().mimeType) << mapped;
 }
@@ -89,7 +89,7 @@ protected:
 
     bool servable(const std::string& requestPath) const
     {
-        return openGameFile(games.string(), requestPath, MapPath(games.string(), requestPath)).status
+        return openGameFile(games.string(), requestPath, mapRequestPath(games.string(), requestPath)).status
             == OpenedGameFile::Status::Opened;
     }
 
@@ -124,7 +124,7 @@ TEST_F(Confinement, NeverServesFromOutsideOrHiddenOrFolders)
 TEST_F(Confinement, ServesNothingWithoutAGameDirectory)
 {
     const std::string absolute = (games.path() / "a.jad").string();
-    EXPECT_EQ(openGameFile("", absolute, MapPath("", absolute)).status, OpenedGameFile::Status::NotFound);
+    EXPECT_EQ(openGameFile("", absolute, mapRequestPath("", absolute)).status, OpenedGameFile::Status::NotFound);
 }
 
 } // namespace

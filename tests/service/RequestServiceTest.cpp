@@ -191,7 +191,7 @@ TEST_F(RequestServiceTest, ClosesTheFilesOfAnswersDroppedWithTheirSlot)
 
     core.slots().release(1);
     sockets.peersDoNotRead = false;
-    service.wsServer_SendProgress(1, 0);
+    service.resumeAfterSending(1, 0);
 
     EXPECT_EQ(sockets.sent[1].size(), 1u);
     EXPECT_EQ(openDescriptors(), before);
@@ -231,7 +231,7 @@ TEST_F(RequestServiceTest, HoldsUpAPeerThatDoesNotReadUntilItDoes)
     // The peer reads: everything is answered, in order, a little at a time.
     for (int round = 0; round < 100 && sockets.sent[1].size() < 41; ++round) {
         sockets.elements[1].unsent = 0;
-        service.wsServer_SendProgress(1, 0);
+        service.resumeAfterSending(1, 0);
         EXPECT_LE(sockets.elements[1].unsent, RequestService::kMaxUnsentBytes + 200 * 1024);
     }
     ASSERT_EQ(sockets.sent[1].size(), 41u);
@@ -255,7 +255,7 @@ TEST_F(RequestServiceTest, HandsAPeerThatDoesNotReadOnlyAFewFilesAtOnce)
 
     for (int round = 0; round < 100 && sockets.sent[1].size() < 100; ++round) {
         sockets.elements[1].unsent = 0;
-        service.wsServer_SendProgress(1, 0);
+        service.resumeAfterSending(1, 0);
     }
     EXPECT_EQ(sockets.sent[1].size(), 100u);
 }

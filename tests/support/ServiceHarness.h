@@ -21,7 +21,7 @@ protected:
         for (SlotNumber slot : {1, 2, 3}) {
             sockets.Load(slot);
             sockets.elements[slot].state = SocketState::Connected;
-            service.LoadBuffer(slot);
+            service.addConnection(slot);
         }
     }
 
@@ -30,7 +30,7 @@ protected:
     {
         if (const auto found = sockets.elements.find(slot); found != sockets.elements.end())
             found->second.incoming += data;
-        service.wsServer_DataArrival(slot);
+        service.takeArrivedData(slot);
     }
 
     TempDirectory games;
