@@ -17,5 +17,5 @@ if(NOT EXISTS "${TARGET}/games")
 endif()
 if(NOT EXISTS "${TARGET}/Tarnwick.ini")
   file(WRITE "${TARGET}/Tarnwick.ini"
-    "[Server Setting]\nLocalPort=8080\nGame List=1\n\n[Directory Setting]\nVirtual Directory=${TARGET}/games\n")
+    "[Server Setting]\nLocalPort=8080\nGame List=1\nRepair Descriptors=1\n\n[Directory Setting]\nVirtual Directory=${TARGET}/games\n")
 endif()

@@ -42,10 +42,11 @@ private:
 };
 
 // The body of an answer that is sent straight from an open file: `size`
-// bytes from its start, the size it had when it was opened. `path` names it
-// in the log.
+// bytes from `offset` (the whole file, as big as it was when it was opened,
+// or the part a range asked for). `path` names it in the log.
 struct FileBody {
     FileDescriptor file;
     std::int64_t size = 0;
     std::string path;
+    std::int64_t offset = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The status codes a phone reports at the end of an over-the-air install
 // that the game check can foresee.
@@ -11,5 +12,11 @@ enum class InstallStatus {
     InvalidJar = 907,
 };
 
-// "904 JAR size mismatch": the code and its meaning, as an operator reads it.
+// What a status code from 900 to 999 means, as an operator reads it ("JAR
+// size mismatch"): the install codes 900-912, the 913 and 999 of some
+// handsets and the 951-954 of download descriptors; "unknown code" for the
+// others.
+[[nodiscard]] std::string_view statusMeaning(int code);
+
+// "904 JAR size mismatch": the code and its meaning.
 [[nodiscard]] std::string describe(InstallStatus status);

@@ -31,6 +31,15 @@ void appendEscaped(std::string& result, std::string_view bytes)
 
 } // namespace
 
+std::string withThousands(std::int64_t number)
+{
+    std::string digits = std::to_string(number);
+    const std::ptrdiff_t sign = number < 0 ? 1 : 0;
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > sign; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    return digits;
+}
+
 std::string printableMessage(std::string_view message)
 {
     std::string result;

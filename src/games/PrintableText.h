@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,3 +13,6 @@
 // log. Other characters, accented and non-Latin letters among them, stay
 // readable.
 [[nodiscard]] std::string printableMessage(std::string_view message);
+
+// A number as the operator reads it in the log: "120,000".
+[[nodiscard]] std::string withThousands(std::int64_t number);

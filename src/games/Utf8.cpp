@@ -38,6 +38,38 @@ Utf8Sequence decodeUtf8(std::string_view text)
     return {length, codePoint};
 }
 
+std::string withReplacementCharacters(std::string_view text)
+{
+    constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    std::string result;
+    result.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t length = decodeUtf8(text).length;
+        if (length == 0) {
+            result.append(kReplacement);
+            text.remove_prefix(1);
+        } else {
+            result.append(text.substr(0, length));
+            text.remove_prefix(length);
+        }
+    }
+    return result;
+}
+
+bool looksLikeText(std::string_view bytes)
+{
+    std::size_t controls = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0)
+            return false;
+        if ((byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F)
+            ++controls;
+    }
+    // A stray control character is a damaged text; many are another kind of file.
+    return controls * 100 <= bytes.size();
+}
+
 std::optional<std::size_t> firstInvalidUtf8(std::string_view text)
 {
     std::size_t at = 0;

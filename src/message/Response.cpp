@@ -11,11 +11,13 @@ std::string BuildErrorPage(std::string_view message)
 
 namespace {
 
-clsHttp responseHeader(std::string_view statusLine, std::string_view mimeType)
+clsHttp responseHeader(std::string_view statusLine, std::string_view mimeType, std::string_view contentRange)
 {
     clsHttp response;
     response.setStatusLine(std::string(statusLine));
     // Each field goes in front of the earlier ones: Content-type comes out first.
+    if (!contentRange.empty())
+        response.addProperty("Content-Range", contentRange);
     response.addProperty("Server", kServerName);
     response.addProperty("Content-type", mimeType);
     return response;
@@ -23,14 +25,16 @@ clsHttp responseHeader(std::string_view statusLine, std::string_view mimeType)
 
 } // namespace
 
-std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body)
+std::string buildResponse(std::string_view statusLine, std::string_view mimeType, std::string body,
+                          std::string_view contentRange)
 {
-    clsHttp response = responseHeader(statusLine, mimeType);
+    clsHttp response = responseHeader(statusLine, mimeType, contentRange);
     response.Data(std::move(body));
     return response.getMessage();
 }
 
-std::string buildResponseHead(std::string_view statusLine, std::string_view mimeType, std::int64_t contentLength)
+std::string buildResponseHead(std::string_view statusLine, std::string_view mimeType, std::int64_t contentLength,
+                              std::string_view contentRange)
 {
-    return responseHeader(statusLine, mimeType).getHead(contentLength);
+    return responseHeader(statusLine, mimeType, contentRange).getHead(contentLength);
 }

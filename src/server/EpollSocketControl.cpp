@@ -180,6 +180,11 @@ void EpollSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
     if (::getpeername(connection->socket.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0
         && ::inet_ntop(AF_INET, &peer.sin_addr, dotted.data(), dotted.size()))
         found->remoteHostIP = dotted.data();
+    length = sizeof peer;
+    found->localAddress.clear();
+    if (::getsockname(connection->socket.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0
+        && ::inet_ntop(AF_INET, &peer.sin_addr, dotted.data(), dotted.size()))
+        found->localAddress = std::string(dotted.data()) + ":" + std::to_string(ntohs(peer.sin_port));
     connection->interest = EPOLLIN;
     connection->watch = m_loop.watch(connection->socket.get(), EPOLLIN,
                                      [this, slot](std::uint32_t events) { onConnectionReady(slot, events); });
@@ -238,6 +243,12 @@ std::string EpollSocketControl::RemoteHostIP(SlotNumber slot) const
 {
     const Element* found = element(slot);
     return found ? found->remoteHostIP : std::string();
+}
+
+std::string EpollSocketControl::localAddress(SlotNumber slot) const
+{
+    const Element* found = element(slot);
+    return found ? found->localAddress : std::string();
 }
 
 std::uint16_t EpollSocketControl::boundPort(SlotNumber slot) const
@@ -388,7 +399,7 @@ EpollSocketControl::WriteResult EpollSocketControl::writeSome(Connection& connec
         const auto bodySize = static_cast<std::size_t>(front.body.size);
         if (front.textSent == 0 && front.bodySent == 0 && bodySize > 0 && bodySize <= m_smallBody.size()
             && front.text.size() + bodySize <= budget) {
-            const ssize_t read = ::pread(front.body.file.get(), m_smallBody.data(), bodySize, 0);
+            const ssize_t read = ::pread(front.body.file.get(), m_smallBody.data(), bodySize, front.body.offset);
             if (read < 0)
                 return WriteResult::Broken;
             if (static_cast<std::size_t>(read) < bodySize)
@@ -409,7 +420,7 @@ EpollSocketControl::WriteResult EpollSocketControl::writeSome(Connection& connec
                 front.textSent += static_cast<std::size_t>(count);
         } else if (front.bodySent < front.body.size) {
             const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(budget), front.body.size - front.bodySent);
-            off_t offset = front.bodySent;
+            off_t offset = front.body.offset + front.bodySent;
             count = ::sendfile(socket, front.body.file.get(), &offset, static_cast<std::size_t>(size));
             if (count == 0)
                 return WriteResult::FileShrank;

@@ -41,6 +41,7 @@ public:
     [[nodiscard]] std::int64_t unsentBytes(SlotNumber slot) const override;
     [[nodiscard]] std::size_t unsentAnswers(SlotNumber slot) const override;
     [[nodiscard]] std::string RemoteHostIP(SlotNumber slot) const override;
+    [[nodiscard]] std::string localAddress(SlotNumber slot) const override;
 
     // The port an element listens on, as the system gave it (for port 0).
     [[nodiscard]] std::uint16_t boundPort(SlotNumber slot) const;
@@ -84,6 +85,7 @@ private:
         std::unique_ptr<Listener> listener;
         std::unique_ptr<Connection> connection;
         std::string remoteHostIP;
+        std::string localAddress;
     };
 
     // A connection closed from this end: what was queued still goes out,

@@ -74,6 +74,11 @@ void TarnwickServer::setGameList(bool on)
     onIoThread([this, on] { m_core.service().setGameList(on); });
 }
 
+void TarnwickServer::setRepairDescriptors(bool on)
+{
+    onIoThread([this, on] { m_core.service().setRepairDescriptors(on); });
+}
+
 void TarnwickServer::setDescriptorServedHandler(std::function<void(const std::string&)> handler)
 {
     onIoThread([this, &handler] { m_core.service().setDescriptorServedHandler(std::move(handler)); });

@@ -34,6 +34,8 @@ public:
     [[nodiscard]] std::uint16_t listeningPort() const;
     // Whether folders are answered with their games (see RequestService).
     void setGameList(bool on);
+    // Whether descriptors are answered repaired (see RequestService).
+    void setRepairDescriptors(bool on);
 
     // The engine's own copy of the game directory, in force from the next request on.
     void setGameDirectory(std::string virtualDir);

@@ -1,5 +1,7 @@
 #include "ConnectionSlots.h"
 
+#include "PrintableText.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -11,14 +13,6 @@ constexpr std::chrono::minutes kReportInterval{1};
 constexpr std::size_t kRoomPerShortage = 16;
 
 // 445000 as "445,000": the sizes of games are read at a glance.
-std::string withThousands(std::int64_t number)
-{
-    std::string digits = std::to_string(number);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), 1, ',');
-    return digits;
-}
-
 std::string connections(std::size_t count)
 {
     return std::to_string(count) + (count == 1 ? " connection" : " connections");

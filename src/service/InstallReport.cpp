@@ -1,27 +1,10 @@
 #include "InstallReport.h"
 
 #include "AsciiText.h"
-
-#include <array>
+#include "InstallStatus.h"
 
 namespace {
 
-constexpr int kFirstCode = 900;
-constexpr std::array<std::string_view, 13> kMeanings{
-    "Success",
-    "Insufficient memory",
-    "User cancelled",
-    "Loss of service",
-    "JAR size mismatch",
-    "Attribute mismatch",
-    "Invalid descriptor",
-    "Invalid JAR",
-    "Incompatible configuration or profile",
-    "Application authentication failure",
-    "Application authorization failure",
-    "Push registration failure",
-    "Deletion notification",
-};
 constexpr int kDeletionCode = 912;
 
 bool isDigit(char c)
@@ -31,25 +14,28 @@ bool isDigit(char c)
 
 } // namespace
 
-std::optional<InstallReport> readInstallReport(std::string_view body)
+std::optional<InstallReport> readInstallReport(std::string_view body, ReportCodes codes)
 {
     if (body.size() < 3 || !isDigit(body[0]) || !isDigit(body[1]) || !isDigit(body[2]))
         return std::nullopt;
     if (body.size() > 3 && isDigit(body[3]))
         return std::nullopt;
     const int code = (body[0] - '0') * 100 + (body[1] - '0') * 10 + (body[2] - '0');
-    const int index = code - kFirstCode;
-    if (index < 0 || index >= static_cast<int>(kMeanings.size()))
+    const int last = codes == ReportCodes::Any ? 999 : kDeletionCode;
+    if (code < 900 || code > last)
         return std::nullopt;
-    return InstallReport{code, kMeanings[static_cast<std::size_t>(index)]};
+    return InstallReport{code, statusMeaning(code)};
+}
+
+std::string reportTitle(const InstallReport& report)
+{
+    std::string title = report.code == kDeletionCode ? "Delete report " : "Install report ";
+    return title.append(std::to_string(report.code)).append(" ").append(report.meaning);
 }
 
 std::string describeInstallReport(const InstallReport& report, std::string_view path)
 {
-    std::string line = report.code == kDeletionCode ? "Delete report " : "Install report ";
-    line.append(std::to_string(report.code)).append(" ").append(report.meaning);
-    line.append(", posted to ").append(path);
-    return line;
+    return reportTitle(report).append(", posted to ").append(path);
 }
 
 std::string_view requestBody(std::string_view request)

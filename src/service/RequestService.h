@@ -1,7 +1,10 @@
 #pragma once
 
 #include "ActivityLog.h"
+#include "DescriptorRepair.h"
+#include "GameDirectory.h"
 #include "ReceiveBuffer.h"
+#include "ReportAddresses.h"
 #include "SocketControl.h"
 
 #include <deque>
@@ -69,12 +72,22 @@ public:
     // The socket has sent some of what it held: a connection held up by its
     // peer may go on.
     void resumeAfterSending(SlotNumber slot, std::int64_t bytesRemaining);
+    // The header fields that shape an answer beyond its path.
+    struct RequestFields {
+        std::string host;  // Host: this server as the phone names it
+        std::string range; // Range: the part of a file wanted
+    };
+
     void ProcessRequest(std::string_view request, SlotNumber slot);
-    void ServeRequest(std::string_view path, SlotNumber slot);
+    void ServeRequest(std::string_view path, SlotNumber slot, const RequestFields& fields = {});
 
     // With the game list on, folders are answered with their games and lone
     // archives get a made descriptor (see GameListAnswer); off, as without it.
     void setGameList(bool on) { m_gameList = on; }
+    // With repair on, every descriptor is answered as a phone installs it
+    // (see repairDescriptor), with a report address of this server's own;
+    // off, descriptors go out byte for byte as they are.
+    void setRepairDescriptors(bool on) { m_repair = on; }
 
 private:
     struct PendingResponse {
@@ -83,6 +96,9 @@ private:
         std::string body;
         // When open, the body is sent from this file instead.
         FileBody file;
+        std::string contentRange;
+        // The mapped path of a descriptor answered with 200.
+        std::string descriptor;
         bool closeAfter = false;
     };
 
@@ -110,7 +126,19 @@ private:
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void send(SlotNumber slot, PendingResponse& response);
     // Answers the request when the game list does; else gives the path to serve.
-    bool answerFromGameList(std::string_view path, SlotNumber slot, std::string& servePath);
+    bool answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
+                            std::string& servePath);
+    // The answer for an opened file: whole, the part its Range asks for, or 416.
+    PendingResponse fileResponse(OpenedGameFile& opened, const std::string& mimeType, const RequestFields& fields,
+                                 std::string& logLine) const;
+    // The descriptor `text`, served at `path`, as a phone installs it; nothing
+    // when it cannot be read as a descriptor.
+    std::optional<RepairedDescriptor> repair(std::string_view text, std::string_view path, SlotNumber slot,
+                                             const RequestFields& fields);
+    // A report posted to an address this server gave out.
+    void answerOwnReport(std::string_view path, std::string_view body, SlotNumber slot);
+    // This server as the phone reached it: "http://192.168.1.5:8080".
+    [[nodiscard]] std::string originFor(SlotNumber slot, const RequestFields& fields) const;
 
     SocketControl& m_wsServer;
     ActivityLog& m_log;
@@ -119,4 +147,6 @@ private:
     std::function<void(const std::string&)> m_descriptorServed;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
     bool m_gameList = false;
+    bool m_repair = false;
+    ReportAddresses m_reports;
 };

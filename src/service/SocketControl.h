@@ -87,9 +87,9 @@ public:
     [[nodiscard]] virtual std::string GetData(SlotNumber slot) = 0;
     // Queues the text for sending after earlier sends; never blocks.
     virtual void SendData(SlotNumber slot, std::string data) = 0;
-    // Queues `head` and then the file's bytes, sent from the file a slice at
-    // a time: the file is never held in memory. A file that has grown is
-    // sent at its announced size.
+    // Queues `head` and then `body.size` bytes of the file from `body.offset`,
+    // sent from the file a slice at a time: the file is never held in memory.
+    // A file that has grown is sent at its announced size.
     virtual void SendFile(SlotNumber slot, std::string head, FileBody body) = 0;
     // What was handed to SendData and SendFile and has not gone out yet: a
     // peer that does not read lets this grow.
@@ -99,4 +99,7 @@ public:
     [[nodiscard]] virtual std::size_t unsentAnswers(SlotNumber slot) const = 0;
     // The peer's address in dotted form.
     [[nodiscard]] virtual std::string RemoteHostIP(SlotNumber slot) const = 0;
+    // The address and port a connection was accepted on, as "192.168.1.5:8080":
+    // this server as the peer reached it.
+    [[nodiscard]] virtual std::string localAddress(SlotNumber slot) const = 0;
 };

@@ -40,6 +40,8 @@ ServerSettings readServerSettings(const std::string& file)
     settings.port = portFromSetting(ReadIniValue(kServerSection, kPortKey, file), settings.portProblem);
     settings.gameList =
         readSwitch(kGameListKey, ReadIniValue(kServerSection, kGameListKey, file), "The game list", file, settings.problems);
+    settings.repairDescriptors = readSwitch(kRepairKey, ReadIniValue(kServerSection, kRepairKey, file),
+                                            "Descriptor repair", file, settings.problems);
     settings.headerTimeout = readTimeLimit(kHeaderTimeoutKey, settings.headerTimeout, file, settings.problems);
     settings.idleTimeout = readTimeLimit(kIdleTimeoutKey, settings.idleTimeout, file, settings.problems);
     settings.gameDirectory = ReadIniValue(kDirectorySection, kDirectoryKey, file);

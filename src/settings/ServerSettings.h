@@ -11,6 +11,7 @@
 inline constexpr std::string_view kServerSection = "Server Setting";
 inline constexpr std::string_view kPortKey = "LocalPort";
 inline constexpr std::string_view kGameListKey = "Game List";
+inline constexpr std::string_view kRepairKey = "Repair Descriptors";
 // Seconds; 0 turns a limit off.
 inline constexpr std::string_view kHeaderTimeoutKey = "HeaderTimeout";
 inline constexpr std::string_view kIdleTimeoutKey = "IdleTimeout";
@@ -26,6 +27,8 @@ struct ServerSettings {
     // Off unless set to 1: a settings file from before the game list serves
     // as it did.
     bool gameList = false;
+    // Off unless set to 1: descriptors go out byte for byte as on disk.
+    bool repairDescriptors = false;
     std::chrono::seconds headerTimeout{60};
     std::chrono::seconds idleTimeout{120};
     std::string gameDirectory;

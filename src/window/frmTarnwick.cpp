@@ -23,6 +23,12 @@ namespace {
 
 constexpr const char* kHelp = "help: tarnwick --help, man tarnwick";
 
+std::string repairMode(bool repaired)
+{
+    return repaired ? "repaired as served (" + std::string(kRepairKey) + "=1; the files stay as they are)"
+                    : "byte for byte as on disk (" + std::string(kRepairKey) + " is off)";
+}
+
 } // namespace
 
 frmTarnwick::frmTarnwick(const QString& settingsFile)
@@ -126,14 +132,19 @@ void frmTarnwick::writeAboutLines()
     m_logRelay->appendEntry(version + " - installs J2ME games on phones over the air - settings in " +
                             IniFilePath + "\r\n");
     m_logRelay->appendEntry(reach + "\r\n");
-    m_logRelay->appendEntry("Serves .jad, .jar and .html files from the game directory above; " +
-                            std::string(kHelp) + "\r\n");
+    m_logRelay->appendEntry("Serves .jad, .jar and .html files from the game directory above, descriptors " +
+                            repairMode(m_repairInForce.value_or(false)) + "; " + std::string(kHelp) + "\r\n");
 }
 
 void frmTarnwick::cmdListen_Click()
 {
     const ServerSettings settings = readServerSettings(IniFilePath);
     m_server->setGameList(settings.gameList);
+    m_server->setRepairDescriptors(settings.repairDescriptors);
+    // The about lines say which is in force at start; a later start says so when it changed.
+    if (m_repairInForce && *m_repairInForce != settings.repairDescriptors)
+        logServerMessage("From now on descriptors are served " + repairMode(settings.repairDescriptors) + ".");
+    m_repairInForce = settings.repairDescriptors;
     for (const std::string& problem : settings.problems)
         logServerMessage(problem);
     const std::string port(kPortKey);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class ActivityLogView;
@@ -58,6 +59,8 @@ private:
     void checkGames();
 
     QString m_settingsFile;
+    // Whether descriptors were served repaired after the last start.
+    std::optional<bool> m_repairInForce;
     std::string m_VirtualDir;
 
     QPushButton* cmdListen;

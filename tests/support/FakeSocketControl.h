@@ -81,7 +81,7 @@ public:
     void SendFile(SlotNumber slot, std::string head, FileBody body) override
     {
         std::string bytes(static_cast<std::size_t>(body.size), '\0');
-        const ssize_t count = ::pread(body.file.get(), bytes.data(), bytes.size(), 0);
+        const ssize_t count = ::pread(body.file.get(), bytes.data(), bytes.size(), body.offset);
         bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
         filesSent.push_back(body.path);
         SendData(slot, head + bytes);
@@ -101,6 +101,7 @@ public:
         const auto found = elements.find(slot);
         return found == elements.end() ? std::string() : found->second.remoteHostIP;
     }
+    std::string localAddress(SlotNumber) const override { return "10.0.0.2:8080"; }
 
     // Everything sent on a slot so far, as one text.
     std::string sentOn(SlotNumber slot) const

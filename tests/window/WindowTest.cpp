@@ -210,7 +210,12 @@ TEST_F(Window, ServesTheSampleGamesAtTheAddressItShows)
     curl.start("curl", {"-s", "--max-time", "10", found.captured() + "hello.jad"});
     ASSERT_TRUE(waitFor([&] { return curl.state() == QProcess::NotRunning; }, 15000));
     const std::string descriptor = curl.readAllStandardOutput().toStdString();
-    EXPECT_NE(descriptor.find("MIDlet-Jar-URL: hello.jar"), std::string::npos) << descriptor;
+    // The default setup serves descriptors repaired: the archive at the address the phone used.
+    EXPECT_NE(descriptor.find("MIDlet-Jar-URL: " + found.captured().toStdString() + "hello.jar\r\n"), std::string::npos)
+        << descriptor;
+    EXPECT_NE(descriptor.find("MIDlet-Install-Notify: " + found.captured().toStdString() + ".install-report/"),
+              std::string::npos)
+        << descriptor;
     const auto size = QFileInfo(QString::fromStdString(folder.string()) + "/games/hello.jar").size();
     EXPECT_NE(descriptor.find("MIDlet-Jar-Size: " + std::to_string(size) + "\r\n"), std::string::npos);
     // The sample has nothing to fix: the check's first line is its summary.
