@@ -1,0 +1,93 @@
+#include "LingeringCloses.h"
+
+#include "WouldBlock.h"
+
+#include <cerrno>
+#include <chrono>
+
+#include <sys/epoll.h>
+#include <sys/socket.h>
+
+namespace {
+// How long a connection closed from this end may take to hand over what is
+// still queued for it, and for the peer to close its end, before it is cut.
+constexpr std::chrono::milliseconds kLinger{30'000};
+} // namespace
+
+LingeringCloses::LingeringCloses(EventLoop& loop, std::span<char> readBuffer,
+                                 OutgoingQueue::SmallBodyBuffer& smallBody)
+    : m_loop(loop)
+    , m_readBuffer(readBuffer)
+    , m_smallBody(smallBody)
+{
+}
+
+LingeringCloses::~LingeringCloses()
+{
+    for (auto& [id, lingering] : m_lingering) {
+        m_loop.unwatch(lingering.watch);
+        m_loop.cancel(lingering.deadline);
+    }
+}
+
+void LingeringCloses::start(FileDescriptor socket, OutgoingQueue unsent, bool peerShut)
+{
+    const std::uint64_t id = m_nextId++;
+    Lingering lingering;
+    lingering.socket = std::move(socket);
+    lingering.output = std::move(unsent);
+    lingering.peerShut = peerShut;
+    lingering.interest = EPOLLIN | (lingering.output.empty() ? 0u : EPOLLOUT);
+    lingering.watch = m_loop.watch(lingering.socket.get(), lingering.interest,
+                                   [this, id](std::uint32_t) { onReady(id); });
+    lingering.deadline = m_loop.runAfter(kLinger, [this, id] { end(id); });
+    m_lingering.emplace(id, std::move(lingering));
+    onReady(id);
+}
+
+void LingeringCloses::onReady(std::uint64_t id)
+{
+    const auto found = m_lingering.find(id);
+    if (found == m_lingering.end())
+        return;
+    Lingering& lingering = found->second;
+    if (!lingering.output.empty()) {
+        std::int64_t written = 0;
+        const auto result = lingering.output.writeSome(lingering.socket.get(), OutgoingQueue::kSliceBytes,
+                                                       m_smallBody, written);
+        if (result == OutgoingQueue::WriteResult::Broken || result == OutgoingQueue::WriteResult::FileShrank)
+            return end(id);
+    }
+    if (lingering.output.empty() && !lingering.sendingShut) {
+        ::shutdown(lingering.socket.get(), SHUT_WR);
+        lingering.sendingShut = true;
+    }
+    while (!lingering.peerShut) {
+        const ssize_t count = ::recv(lingering.socket.get(), m_readBuffer.data(), m_readBuffer.size(), 0);
+        if (count == 0)
+            lingering.peerShut = true;
+        else if (count < 0 && errno == EINTR)
+            continue;
+        else if (count < 0 && wouldBlock(errno))
+            break;
+        else if (count < 0)
+            return end(id);
+    }
+    if (lingering.peerShut && lingering.sendingShut)
+        return end(id);
+    const std::uint32_t wanted = (lingering.peerShut ? 0u : EPOLLIN) | (lingering.output.empty() ? 0u : EPOLLOUT);
+    if (wanted != lingering.interest) {
+        lingering.interest = wanted;
+        m_loop.modify(lingering.watch, wanted);
+    }
+}
+
+void LingeringCloses::end(std::uint64_t id)
+{
+    const auto found = m_lingering.find(id);
+    if (found == m_lingering.end())
+        return;
+    m_loop.unwatch(found->second.watch);
+    m_loop.cancel(found->second.deadline);
+    m_lingering.erase(found);
+}

@@ -1,0 +1,98 @@
+#include "OutgoingQueue.h"
+
+#include "WouldBlock.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+// Head and body in one call; what `sendmsg` returns.
+ssize_t sendTogether(int socket, std::string_view head, std::string_view body)
+{
+    std::array<iovec, 2> parts{{{const_cast<char*>(head.data()), head.size()},
+                                {const_cast<char*>(body.data()), body.size()}}};
+    msghdr message{};
+    message.msg_iov = parts.data();
+    message.msg_iovlen = parts.size();
+    return ::sendmsg(socket, &message, MSG_NOSIGNAL);
+}
+} // namespace
+
+void OutgoingQueue::push(std::string text, FileBody body)
+{
+    Answer answer;
+    answer.text = std::move(text);
+    answer.body = std::move(body);
+    m_unsent += answer.unsent();
+    m_answers.push_back(std::move(answer));
+}
+
+OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody,
+                                                    std::int64_t& written)
+{
+    while (!m_answers.empty() && budget > 0) {
+        Answer& front = m_answers.front();
+        ssize_t count = 0;
+        const auto bodySize = static_cast<std::size_t>(front.body.size);
+        if (front.textSent == 0 && front.bodySent == 0 && bodySize > 0 && bodySize <= smallBody.size()
+            && front.text.size() + bodySize <= budget) {
+            const ssize_t read = ::pread(front.body.file.get(), smallBody.data(), bodySize, front.body.offset);
+            if (read < 0)
+                return WriteResult::Broken;
+            if (static_cast<std::size_t>(read) < bodySize)
+                return WriteResult::FileShrank;
+            count = sendTogether(socket, front.text, std::string_view(smallBody.data(), bodySize));
+            if (count > 0) {
+                const auto head = std::min(static_cast<std::size_t>(count), front.text.size());
+                front.textSent = head;
+                front.bodySent = count - static_cast<ssize_t>(head);
+            }
+        } else if (front.textSent < front.text.size()) {
+            const std::size_t size = std::min(budget, front.text.size() - front.textSent);
+            // A head with a file behind it waits for the file's first bytes,
+            // so that a small answer leaves in one packet.
+            const int more = front.bodySent < front.body.size ? MSG_MORE : 0;
+            count = ::send(socket, front.text.data() + front.textSent, size, MSG_NOSIGNAL | more);
+            if (count > 0)
+                front.textSent += static_cast<std::size_t>(count);
+        } else if (front.bodySent < front.body.size) {
+            const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(budget), front.body.size - front.bodySent);
+            off_t offset = front.body.offset + front.bodySent;
+            count = ::sendfile(socket, front.body.file.get(), &offset, static_cast<std::size_t>(size));
+            if (count == 0)
+                return WriteResult::FileShrank;
+            if (count > 0)
+                front.bodySent += count;
+        } else {
+            m_answers.pop_front();
+            continue;
+        }
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return wouldBlock(errno) ? WriteResult::Blocked : WriteResult::Broken;
+        }
+        budget -= static_cast<std::size_t>(count);
+        written += count;
+        m_unsent -= count;
+    }
+    // A finished answer lets go of its file at once.
+    while (!m_answers.empty() && m_answers.front().unsent() == 0)
+        m_answers.pop_front();
+    return m_answers.empty() ? WriteResult::Done : WriteResult::Blocked;
+}
+
+std::optional<OutgoingQueue::CutFile> OutgoingQueue::cutFile() const
+{
+    if (m_answers.empty())
+        return std::nullopt;
+    const Answer& cut = m_answers.front();
+    if (!cut.body.file.isOpen() || cut.bodySent >= cut.body.size)
+        return std::nullopt;
+    return CutFile{cut.body.path, cut.bodySent, cut.body.size};
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "FileBody.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+// The answers queued for one connection, each a text and then optionally a
+// file's bytes, sent in the order they were queued.
+class OutgoingQueue {
+public:
+    // How much one connection sends in one turn: large writes to the system,
+    // while every other connection still gets its turn soon.
+    static constexpr std::size_t kSliceBytes = 128 * 1024;
+
+    // A file this small goes out with its head in one call, read into
+    // memory first: handing it to sendfile costs more than the copy, for
+    // each of the many descriptors a busy server sends. One buffer serves
+    // every queue of a thread.
+    using SmallBodyBuffer = std::array<char, 16 * 1024>;
+
+    enum class WriteResult {
+        // Something is still queued: the socket took no more, or the budget
+        // ran out.
+        Blocked,
+        Done,
+        Broken,
+        // The file came to its end before its announced size.
+        FileShrank,
+    };
+
+    // The file body an answer was sending when its connection ended.
+    struct CutFile {
+        std::string path;
+        std::int64_t sent = 0;
+        std::int64_t size = 0;
+    };
+
+    void push(std::string text, FileBody body);
+
+    // Sends up to `budget` bytes to `socket`, adding what went out to
+    // `written`. Answers that went out whole are let go of, their files
+    // closed at once.
+    WriteResult writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody, std::int64_t& written);
+
+    [[nodiscard]] bool empty() const { return m_answers.empty(); }
+    [[nodiscard]] std::int64_t unsentBytes() const { return m_unsent; }
+    [[nodiscard]] std::size_t unsentAnswers() const { return m_answers.size(); }
+    // The file of the first answer, if it has not gone out whole.
+    [[nodiscard]] std::optional<CutFile> cutFile() const;
+
+private:
+    struct Answer {
+        std::string text;
+        std::size_t textSent = 0;
+        FileBody body;
+        std::int64_t bodySent = 0;
+
+        [[nodiscard]] std::int64_t unsent() const
+        {
+            return static_cast<std::int64_t>(text.size() - textSent) + (body.size - bodySent);
+        }
+    };
+
+    std::deque<Answer> m_answers;
+    std::int64_t m_unsent = 0;
+};
