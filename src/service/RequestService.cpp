@@ -1,5 +1,6 @@
 #include "RequestService.h"
 
+#include "AsciiText.h"
 #include "BoundedRead.h"
 #include "ByteRange.h"
 #include "DescriptorReader.h"
@@ -140,7 +141,10 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
         return;
     }
     if (message.m_Method == "GET") {
-        ServeRequest(message.m_destFile, slot, {message.getProperty("Host"), message.getProperty("Range")});
+        // The message object takes a header only with a body length; the fields are read from the text itself.
+        clsHttp header;
+        header.m_MessageHeader = std::string(request.substr(0, request.find(kBlankLine)));
+        ServeRequest(message.m_destFile, slot, {header.getProperty("Host"), header.getProperty("Range")});
     } else if (message.m_Method == "POST") {
         if (ReportAddresses::isReportPath(message.m_destFile))
             return answerOwnReport(message.m_destFile, requestBody(request), slot);
@@ -260,8 +264,9 @@ void RequestService::answerOwnReport(std::string_view path, std::string_view bod
     const ReportAddresses::Download* download = m_reports.find(path);
     std::string line = report ? reportTitle(*report) : "A report without a status code";
     if (download) {
-        const std::string game = download->gameName.empty() ? shownPath(download->descriptorPath)
-                                                            : download->gameName + " " + download->gameVersion;
+        std::string game = download->gameName.empty() ? shownPath(download->descriptorPath) : download->gameName;
+        if (!download->gameVersion.empty())
+            game += " " + download->gameVersion;
         line += " for " + game + " (" + shownPath(download->descriptorPath) + ", fetched by " +
                 download->phoneAddress + ")";
     } else {

@@ -112,6 +112,26 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{128 * 1024 + 1, 0}, SizeCase{256 * 1024 + 1, 0}, SizeCase{4 * 1024 * 1024 + 7, 0},
                     SizeCase{64 * 1024 - 1, 4096}, SizeCase{128 * 1024 + 1, 4096}, SizeCase{3 * 1024 * 1024 + 5, 4096}));
 
+// A range goes out from the file at its offset, through the small-file
+// path and through sendfile alike.
+TEST_F(EndToEnd, ResumesADownloadFromTheMiddleOfTheFile)
+{
+    const std::string file = randomBytes(300 * 1024, 7);
+    games.write("big.jar", file);
+    auto client = connect();
+    const auto ranged = [](const std::string& range) {
+        return "GET /big.jar HTTP/1.1\r\nRange: bytes=" + range + "\r\n\r\n";
+    };
+    client->send(ranged("100-199") + ranged("1000-") + ranged("-5"));
+    for (const auto& [first, length] : {std::pair<std::size_t, std::size_t>{100, 100}, {1000, file.size() - 1000},
+                                        {file.size() - 5, 5}}) {
+        const auto answer = client->readResponse(30000);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->statusLine(), "HTTP/1.0 206 Partial Content");
+        EXPECT_TRUE(answer->body == file.substr(first, length)) << "a body of " << answer->body.size() << " bytes";
+    }
+}
+
 TEST_F(EndToEnd, AssemblesRequestsDrippedOrSplitInsideTheBlankLine)
 {
     auto client = connect();

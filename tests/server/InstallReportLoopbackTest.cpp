@@ -90,6 +90,24 @@ TEST_F(InstallReportLoopback, AnswersReportsInAnyPiecesAndLeavesOtherPostsUnansw
     EXPECT_EQ(phone->receivedWithin(100), "");
 }
 
+TEST_F(InstallReportLoopback, APhoneReportsToTheAddressOfARepairedDescriptor)
+{
+    server.setRepairDescriptors(true);
+    const std::string descriptor = commandOutput("curl -s http://127.0.0.1:" + std::to_string(port) + "/a.jad");
+    const std::string field = "MIDlet-Install-Notify: ";
+    const auto start = descriptor.find(field);
+    ASSERT_NE(start, std::string::npos) << descriptor;
+    const std::string address = descriptor.substr(start + field.size(), descriptor.find("\r\n", start) - start - field.size());
+    EXPECT_TRUE(address.starts_with("http://127.0.0.1:" + std::to_string(port) + "/.install-report/")) << address;
+    log.clear();
+
+    EXPECT_EQ(commandOutput("curl -s -i -H 'Transfer-Encoding: chunked' -H 'Expect:' --data-binary '906 Invalid "
+                            "Descriptor' '" + address + "'"),
+              kReceipt);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Install report 906 Invalid descriptor for A (a.jad, fetched by "
+                                                   "127.0.0.1)"});
+}
+
 TEST_F(InstallReportLoopback, ClosesAfterAMalformedChunkedBody)
 {
     auto phone = connect();
