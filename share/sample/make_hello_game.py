@@ -36,7 +36,7 @@ ATTRIBUTES = [
     ("MIDlet-Version", "1.0.0"),
     ("MIDlet-Vendor", "Tarnwick"),
     ("MIDlet-1", f"{TITLE}, , {CLASS_NAME}"),
-    ("MicroEdition-Profile", "MIDP-2.0"),
+    ("MicroEdition-Profile", "MIDP-1.0"),
     ("MicroEdition-Configuration", "CLDC-1.0"),
 ]
 

@@ -12,6 +12,8 @@ struct ReadProblem {
     std::size_t line = 0;
     std::string what;
     std::string fix;
+    // Set for what a phone reads past, at worst misreading a value.
+    std::string phoneReadsPast{};
 };
 
 // What a reader made of a file: the attributes it could take, and every

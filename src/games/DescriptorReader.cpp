@@ -41,7 +41,10 @@ AttributeReading readDescriptor(std::string_view text)
         text.remove_prefix(kByteOrderMark.size());
     }
     if (const auto invalid = firstInvalidUtf8(text))
-        reading.problems.push_back({lineOfOffset(text, *invalid), "the text is not UTF-8", "save the file as UTF-8"});
+        reading.problems.push_back({lineOfOffset(text, *invalid), "the text is not UTF-8", "save the file as UTF-8",
+                                    "a phone reads the bytes as replacement characters and installs the game, "
+                                    "unless they fall in MIDlet-Name, -Version or -Vendor, which it then reports "
+                                    "as 905 Attribute mismatch"});
 
     std::set<std::string, std::less<>> seen;
     std::size_t number = 0;

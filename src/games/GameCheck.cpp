@@ -1,6 +1,8 @@
 #include "GameCheck.h"
 
 #include "PrintableText.h"
+#include "BoundedRead.h"
+#include "DescriptorRepair.h"
 #include "DescriptorSearch.h"
 #include "GameDirectory.h"
 #include "GameInspection.h"
@@ -38,13 +40,13 @@ GameCheck::~GameCheck()
     m_worker.join();
 }
 
-void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins)
+void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired)
 {
     {
         std::lock_guard lock(m_mutex);
         // A full check covers everything queued before it.
         m_jobs.clear();
-        m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}});
+        m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}, repaired});
     }
     m_changed.notify_all();
 }
@@ -110,6 +112,7 @@ void GameCheck::checkEverything(const Job& job)
 {
     m_gameDirectory = job.gameDirectory;
     m_origins = job.origins;
+    m_repaired = job.repaired;
     m_stamps.clear();
     if (m_gameDirectory.empty()) {
         tell(std::string(kPrefix) + "no game directory is set; choose one with the \"...\" button");
@@ -129,21 +132,32 @@ void GameCheck::checkEverything(const Job& job)
     }
 
     std::size_t ready = 0;
+    std::size_t repaired = 0;
     std::size_t withProblems = 0;
     std::size_t elsewhere = 0;
     for (const std::string& descriptor : search.descriptors) {
         if (fullCheckWaiting())
             return;
-        const std::optional<bool> outcome = checkGame(descriptor);
-        if (!outcome)
-            ++elsewhere;
-        else if (*outcome)
+        switch (checkGame(descriptor)) {
+        case Outcome::Ready:
             ++ready;
-        else
+            break;
+        case Outcome::Repaired:
+            ++ready;
+            ++repaired;
+            break;
+        case Outcome::Problems:
             ++withProblems;
+            break;
+        case Outcome::Elsewhere:
+            ++elsewhere;
+            break;
+        }
     }
-    std::string summary = std::string(kPrefix) + games(ready) + " ready, " + std::to_string(withProblems) +
-                          " with problems";
+    std::string summary = std::string(kPrefix) + games(ready) + " ready, ";
+    if (m_repaired)
+        summary += std::to_string(repaired) + " of them repaired as served, ";
+    summary += std::to_string(withProblems) + " with problems";
     if (elsewhere > 0)
         summary += ", " + std::to_string(elsewhere) + " with the archive on another server";
     tell(summary);
@@ -162,27 +176,63 @@ void GameCheck::checkOne(const Job& job)
     if (known != m_stamps.end() && known->second == stampOf(descriptor, known->second.archive))
         return;
 
-    const std::optional<bool> outcome = checkGame(descriptor);
-    std::string verdict = !outcome ? "its archive is on another server" : *outcome ? "ready" : "not ready";
+    const Outcome outcome = checkGame(descriptor);
+    const std::string verdict = outcome == Outcome::Elsewhere ? "its archive is on another server"
+                                : outcome == Outcome::Ready    ? "ready"
+                                : outcome == Outcome::Repaired ? "ready as repaired"
+                                                               : "not ready";
     tell(std::string(kPrefix) + shownPath(descriptor) + (known == m_stamps.end() ? " checked when served: " :
                                                                                 " changed since it was checked: ") +
          verdict);
 }
 
-std::optional<bool> GameCheck::checkGame(const std::string& descriptorPath)
+GameCheck::Outcome GameCheck::checkGame(const std::string& descriptorPath)
 {
     const GameInspection inspection = inspectGame(m_gameDirectory, descriptorPath, m_origins);
-    for (const GameProblem& problem : inspection.problems)
-        tell(std::string(kPrefix) + shownPath(descriptorPath) + ": " + problem.what + " (" + problem.consequence + "); " +
-             problem.fix);
+    m_stamps[descriptorPath] = stampOf(descriptorPath, inspection.archive);
+    // A descriptor pointing at a host long gone may name an archive that lies right here.
+    const bool repaired = m_repaired && (!inspection.problems.empty() || inspection.archiveElsewhere) &&
+                          installsRepaired(descriptorPath);
+    for (const auto* list : {&inspection.problems, &inspection.notes}) {
+        if (repaired && list == &inspection.problems)
+            continue;
+        for (const GameProblem& problem : *list)
+            tell(std::string(kPrefix) + shownPath(descriptorPath) + ": " + problem.what + " (" + problem.consequence +
+                 "); " + problem.fix);
+    }
+    if (repaired)
+        return Outcome::Repaired;
     if (inspection.archiveElsewhere)
         tell(std::string(kPrefix) + shownPath(descriptorPath) + ": its archive is not served here (MIDlet-Jar-URL " +
              *inspection.archiveElsewhere + "), so only the descriptor is checked");
-    m_stamps[descriptorPath] = stampOf(descriptorPath, inspection.archive);
     if (!inspection.problems.empty())
+        return Outcome::Problems;
+    return inspection.archiveElsewhere ? Outcome::Elsewhere : Outcome::Ready;
+}
+
+bool GameCheck::installsRepaired(const std::string& descriptorPath)
+{
+    const auto text = readBounded(mapRequestPath(m_gameDirectory, descriptorPath), kMaxDescriptorBytes);
+    if (!text)
         return false;
-    if (inspection.archiveElsewhere)
-        return std::nullopt;
+    // Any address phones reach the server at will do: the repair points the
+    // archive there, and the check takes it for this server.
+    const std::string origin = m_origins.empty() ? "http://tarnwick.invalid" : m_origins.front();
+    const auto repaired =
+        repairDescriptor(*text, {m_gameDirectory, descriptorPath, origin, false, origin + "/.install-report/check"});
+    if (!repaired)
+        return false;
+    std::vector<std::string> origins = m_origins;
+    origins.push_back(origin);
+    const GameInspection served = inspectServedDescriptor(m_gameDirectory, descriptorPath, repaired->text, origins);
+    if (!served.problems.empty() || served.archiveElsewhere)
+        return false;
+    std::string mended;
+    for (const std::string& change : repaired->changes) {
+        if (change.find("report address") == std::string::npos)
+            mended += (mended.empty() ? "" : ", ") + change;
+    }
+    tell(std::string(kPrefix) + shownPath(descriptorPath) + ": installs only as repaired when served (" + mended + ")");
     return true;
 }
 

@@ -41,7 +41,9 @@ public:
     // Checks every descriptor in `gameDirectory` and its subfolders.
     // `origins` are the addresses phones reach this server at
     // ("http://192.168.1.5:8080"): a MIDlet-Jar-URL at one of them is here.
-    void checkAll(std::string gameDirectory, std::vector<std::string> origins);
+    // With `repaired`, descriptors are served repaired: a game that installs
+    // only that way is counted apart, with one line saying what is mended.
+    void checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired = false);
 
     // A descriptor was served from `mappedPath` (the game directory and the
     // request path): checks its game again when the descriptor or its
@@ -61,7 +63,9 @@ private:
         std::string gameDirectory;
         std::vector<std::string> origins;
         std::string mappedPath;
+        bool repaired = false;
     };
+    enum class Outcome { Ready, Repaired, Problems, Elsewhere };
     // Size and modification time of a file, or nothing when it is missing.
     struct FileStamp {
         std::uintmax_t size = 0;
@@ -78,9 +82,10 @@ private:
     void run();
     void checkEverything(const Job& job);
     void checkOne(const Job& job);
-    // Checks one game and tells its problems; whether it is ready, or
-    // nothing when its archive is elsewhere.
-    std::optional<bool> checkGame(const std::string& descriptorPath);
+    // Checks one game and tells its problems.
+    Outcome checkGame(const std::string& descriptorPath);
+    // Whether the game installs as served repaired; tells what is mended.
+    bool installsRepaired(const std::string& descriptorPath);
     [[nodiscard]] GameStamp stampOf(const std::string& descriptorPath, const std::filesystem::path& archive) const;
     [[nodiscard]] bool fullCheckWaiting();
     void tell(const std::string& line) const;
@@ -100,6 +105,7 @@ private:
     // Only the worker touches these.
     std::string m_gameDirectory;
     std::vector<std::string> m_origins;
+    bool m_repaired = false;
     std::map<std::string, GameStamp> m_stamps;
 
     std::thread m_worker;

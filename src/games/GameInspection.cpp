@@ -10,6 +10,7 @@
 #include "MidletVersion.h"
 #include "MimeType.h"
 #include "TextLines.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -46,12 +47,12 @@ public:
     {
     }
 
-    GameInspection run()
+    GameInspection run(std::optional<std::string_view> servedText = std::nullopt)
     {
         // A descriptor served under the wrong type never reaches the
         // installer, but the rest is worth fixing in the same pass.
         checkDescriptorType();
-        if (readDescriptorFile())
+        if (servedText ? readDescriptorText(*servedText) : readDescriptorFile())
             checkArchive();
         return std::move(m_result);
     }
@@ -85,10 +86,25 @@ private:
                     phoneReports(InstallStatus::InvalidDescriptor), "keep only the game's attributes in it");
             return false;
         }
-        AttributeReading reading = readDescriptor(*text);
-        for (const ReadProblem& found : reading.problems)
-            problem("line " + std::to_string(found.line) + ": " + found.what,
-                    phoneReports(InstallStatus::InvalidDescriptor), found.fix);
+        return readDescriptorText(*text);
+    }
+
+    bool readDescriptorText(std::string_view text)
+    {
+        // One line for a file that is no text at all, not one for each of its "lines".
+        if (!looksLikeText(text)) {
+            problem("it is not text but a binary file", phoneReports(InstallStatus::InvalidDescriptor),
+                    "replace it with the game's descriptor");
+            return false;
+        }
+        AttributeReading reading = readDescriptor(text);
+        for (const ReadProblem& found : reading.problems) {
+            GameProblem described{"line " + std::to_string(found.line) + ": " + found.what,
+                                  found.phoneReadsPast.empty() ? phoneReports(InstallStatus::InvalidDescriptor)
+                                                               : found.phoneReadsPast,
+                                  found.fix};
+            (found.phoneReadsPast.empty() ? m_result.problems : m_result.notes).push_back(std::move(described));
+        }
         m_descriptor = std::move(reading.attributes);
         checkRequiredAttributes();
         return true;
@@ -196,7 +212,8 @@ private:
         const AttributeList& manifest = reading.attributes;
         checkIdentity(manifest);
         checkPlatform(manifest, "MicroEdition-Profile", "MIDP-2.0");
-        checkPlatform(manifest, "MicroEdition-Configuration", "CLDC-1.1");
+        // The lowest a game can declare: a CLDC 1.0 phone refuses CLDC-1.1.
+        checkPlatform(manifest, "MicroEdition-Configuration", "CLDC-1.0");
         checkMidlets(archive, manifest, name);
     }
 
@@ -288,4 +305,11 @@ GameInspection inspectGame(std::string_view gameDirectory, std::string_view desc
                            const std::vector<std::string>& origins, const InspectionLimits& limits)
 {
     return Inspector(gameDirectory, descriptorPath, origins, limits).run();
+}
+
+GameInspection inspectServedDescriptor(std::string_view gameDirectory, std::string_view descriptorPath,
+                                       std::string_view text, const std::vector<std::string>& origins,
+                                       const InspectionLimits& limits)
+{
+    return Inspector(gameDirectory, descriptorPath, origins, limits).run(text);
 }

@@ -21,6 +21,8 @@ struct GameProblem {
 
 struct GameInspection {
     std::vector<GameProblem> problems;
+    // What a phone reads past: worth fixing, but the game installs.
+    std::vector<GameProblem> notes;
     // The MIDlet-Jar-URL, when it names an archive on another server (not
     // checked, and not a problem in itself).
     std::optional<std::string> archiveElsewhere;
@@ -45,3 +47,9 @@ struct InspectionLimits {
 // Reads no more than the limits allow; touches nothing.
 [[nodiscard]] GameInspection inspectGame(std::string_view gameDirectory, std::string_view descriptorPath,
                                          const std::vector<std::string>& origins, const InspectionLimits& limits = {});
+
+// The same for the descriptor text a phone is served at `descriptorPath`
+// instead of the file there (a descriptor repaired as served).
+[[nodiscard]] GameInspection inspectServedDescriptor(std::string_view gameDirectory, std::string_view descriptorPath,
+                                                     std::string_view text, const std::vector<std::string>& origins,
+                                                     const InspectionLimits& limits = {});

@@ -223,7 +223,7 @@ void frmTarnwick::checkGames()
         for (const QString& host : lanIPv4Addresses())
             origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
     }
-    m_gameCheck->checkAll(m_VirtualDir, std::move(origins));
+    m_gameCheck->checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

@@ -264,6 +264,55 @@ TEST_F(GameCheckTest, TheSampleGameLaidBesideTheProgramPasses)
     const auto bytes = archive->readEntry("HelloMIDlet.class", 4096, error);
     ASSERT_TRUE(bytes) << error;
     EXPECT_EQ(bytes->substr(0, 8), std::string("\xCA\xFE\xBA\xBE\x00\x03\x00\x2D", 8));
+    // It uses MIDP 1.0 calls only and says so: a MIDP 1.0 or CLDC 1.0 phone would refuse more with 908.
+    const auto manifest = archive->readEntry("META-INF/MANIFEST.MF", 4096, error);
+    ASSERT_TRUE(manifest) << error;
+    EXPECT_NE(manifest->find("MicroEdition-Profile: MIDP-1.0\r\n"), std::string::npos) << *manifest;
+    EXPECT_NE(manifest->find("MicroEdition-Configuration: CLDC-1.0\r\n"), std::string::npos) << *manifest;
+}
+
+TEST_F(GameCheckTest, CountsTheGamesThatInstallOnlyAsRepairedApart)
+{
+    Game{.folder = "a"}.write(m_games);
+    Game stale{.folder = "b"};
+    setAttribute(stale.descriptor, "MIDlet-Jar-Size", "999");
+    setAttribute(stale.descriptor, "MIDlet-Jar-URL", "http://games.closed.example/Racer.jar");
+    stale.write(m_games);
+    Game broken{.folder = "c"};
+    broken.classes = {};
+    broken.write(m_games);
+
+    m_check.checkAll(m_games.string(), kOrigins, true);
+    const std::vector<std::string> lines = linesSoFar();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Game check: b/Racer.jad: installs only as repaired when served (MIDlet-Jar-URL on this server, "
+                        "MIDlet-Jar-Size " + std::to_string(fs::file_size(m_games.path() / "b/Racer.jar")) +
+                        " (was 999))");
+    EXPECT_EQ(lines[1].substr(0, lines[1].find(" (a phone")),
+              "Game check: c/Racer.jad: MIDlet-1 names the class game.Racer, but c/Racer.jar has no game/Racer.class");
+    EXPECT_EQ(lines[2], "Game check: 2 games ready, 1 of them repaired as served, 1 with problems");
+}
+
+TEST_F(GameCheckTest, TellsWhatAPhoneMakesOfADescriptorThatIsNotUtf8OrNotText)
+{
+    Game latin;
+    latin.descriptor.push_back("MIDlet-Description: Caf\xE9 racing");
+    latin.write(m_games);
+    EXPECT_EQ(checkAll(m_games.string()),
+              (std::vector<std::string>{
+                  "Game check: Racer.jad: line 8: the text is not UTF-8 (a phone reads the bytes as replacement "
+                  "characters and installs the game, unless they fall in MIDlet-Name, -Version or -Vendor, which it "
+                  "then reports as 905 Attribute mismatch); save the file as UTF-8",
+                  "Game check: 1 game ready, 0 with problems"}));
+
+    std::string binary(4000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i % 7 == 0 ? '\n' : i % 251);
+    m_games.write("Racer.jad", binary);
+    EXPECT_EQ(checkAll(m_games.string()),
+              (std::vector<std::string>{"Game check: Racer.jad: it is not text but a binary file (a phone reports 906 "
+                                        "Invalid descriptor); replace it with the game's descriptor",
+                                        "Game check: 0 games ready, 1 with problems"}));
 }
 
 TEST_F(GameCheckTest, TheSummaryCountsEveryDescriptorInSubfoldersButHiddenOnes)

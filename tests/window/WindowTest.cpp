@@ -220,7 +220,7 @@ TEST_F(Window, ServesTheSampleGamesAtTheAddressItShows)
     EXPECT_NE(descriptor.find("MIDlet-Jar-Size: " + std::to_string(size) + "\r\n"), std::string::npos);
     // The sample has nothing to fix: the check's first line is its summary.
     const QString firstCheckLine = allLogLines().filter(" - Game check: ").value(0);
-    EXPECT_TRUE(firstCheckLine.endsWith(" - Game check: 1 game ready, 0 with problems"))
+    EXPECT_TRUE(firstCheckLine.endsWith(" - Game check: 1 game ready, 0 of them repaired as served, 0 with problems"))
         << allLogLines().join('|').toStdString();
 }
 
