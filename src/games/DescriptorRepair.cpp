@@ -42,10 +42,11 @@ struct Lines {
 Lines readLines(std::string_view text)
 {
     Lines read;
-    if (text.starts_with(kByteOrderMark)) {
+    if (text.starts_with(kByteOrderMark))
         read.changes.push_back("byte-order mark removed");
+    // A file saved twice by an editor that adds one each time carries two.
+    while (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
-    }
     const std::string utf8 = withReplacementCharacters(text);
     if (utf8 != text)
         read.changes.push_back("bytes that are not UTF-8 replaced");
@@ -56,7 +57,10 @@ Lines readLines(std::string_view text)
     std::set<std::string, std::less<>> twice;
     std::set<std::string, std::less<>> seen;
     bool lastTaken = false;
-    for (const std::string_view line : splitLines(utf8)) {
+    for (std::string_view line : splitLines(utf8)) {
+        // A byte-order mark inside the text (files joined together) is no part of a name.
+        while (line.starts_with(kByteOrderMark))
+            line.remove_prefix(kByteOrderMark.size());
         if (trimBlanks(line).empty()) {
             blank = true;
             continue;
@@ -203,10 +207,14 @@ private:
         if (const auto manifest = readManifestAttributes(file, why)) {
             m_manifest = *manifest;
             for (const std::string_view name : {"MIDlet-Name", "MIDlet-Vendor", "MIDlet-Version"}) {
-                const auto wanted = manifest->value(name);
+                const auto found = manifest->value(name);
+                if (!found)
+                    continue;
+                // As a phone decodes the manifest: what is not UTF-8 becomes U+FFFD.
+                const std::string wanted = withReplacementCharacters(*found);
                 std::string was;
-                if (wanted && set(name, std::string(*wanted), &was))
-                    m_result.changes.push_back(std::string(name) + " " + std::string(*wanted) + " (was " +
+                if (set(name, wanted, &was))
+                    m_result.changes.push_back(std::string(name) + " " + wanted + " (was " +
                                                (was.empty() ? "missing" : was) + ")");
             }
         }
