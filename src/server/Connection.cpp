@@ -60,24 +60,29 @@ void Connection::updateInterest(EventLoop& loop)
     loop.modify(watch, wanted);
 }
 
+namespace {
+
+// "192.168.1.5", or nothing when the system cannot say.
+std::string dotted(const sockaddr_in& address)
+{
+    std::array<char, INET_ADDRSTRLEN> text{};
+    return ::inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size()) ? std::string(text.data()) : std::string();
+}
+
+} // namespace
+
 std::string Connection::peerAddress() const
 {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    std::array<char, INET_ADDRSTRLEN> dotted{};
-    if (::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0
-        && ::inet_ntop(AF_INET, &peer.sin_addr, dotted.data(), dotted.size()))
-        return dotted.data();
-    return {};
+    return ::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 ? dotted(peer) : std::string();
 }
 
 std::string Connection::localAddress() const
 {
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    std::array<char, INET_ADDRSTRLEN> dotted{};
-    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length) == 0
-        && ::inet_ntop(AF_INET, &local.sin_addr, dotted.data(), dotted.size()))
-        return std::string(dotted.data()) + ":" + std::to_string(ntohs(local.sin_port));
-    return {};
+    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return {};
+    return dotted(local) + ":" + std::to_string(ntohs(local.sin_port));
 }
