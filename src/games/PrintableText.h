@@ -12,3 +12,5 @@
 // log. Other characters, accented and non-Latin letters among them, stay
 // readable.
 [[nodiscard]] std::string printableMessage(std::string_view message);
+// The same, appended to `text`: no allocation once `text` has the room.
+void appendPrintable(std::string& text, std::string_view message);
