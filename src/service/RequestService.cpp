@@ -141,7 +141,7 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot)
     }
     const std::string mappedPath = mapRequestPath(m_VirtualDir, path);
     m_log.WriteActivityLog(mappedPath, slot);
-    OpenedGameFile opened = openGameFile(m_VirtualDir, path, mappedPath);
+    OpenedGameFile opened = m_openFiles.open(m_VirtualDir, path, mappedPath);
     switch (opened.status) {
     case OpenedGameFile::Status::NotFound:
         m_log.WriteActivityLog(kNotFoundMessage, slot);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActivityLog.h"
+#include "OpenFileCache.h"
 #include "ReceiveBuffer.h"
 #include "SocketControl.h"
 
@@ -76,6 +77,10 @@ public:
     // archives get a made descriptor (see GameListAnswer); off, as without it.
     void setGameList(bool on) { m_gameList = on; }
 
+    // Closes the files kept open for the next requests, when descriptors
+    // run short; returns how many were kept.
+    std::size_t releaseOpenFiles() { return m_openFiles.release(); }
+
 private:
     struct PendingResponse {
         std::string statusLine;
@@ -118,5 +123,6 @@ private:
     std::function<void(SlotNumber)> m_releaseSlot;
     std::function<void(const std::string&)> m_descriptorServed;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
+    OpenFileCache m_openFiles;
     bool m_gameList = false;
 };
