@@ -1,4 +1,5 @@
 #include "SettingsLocation.h"
+#include "TerminationSignals.h"
 #include "Version.h"
 #include "frmTarnwick.h"
 
@@ -101,5 +102,6 @@ int main(int argc, char* argv[])
 
     frmTarnwick window(QString::fromStdString(settingsFile.string()));
     window.show();
+    quitOnTerminationSignals();
     return application.exec();
 }
