@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -41,11 +42,28 @@ private:
     int m_fd = -1;
 };
 
+// An open file that several answers may be sent from at once, each reading
+// at its own offsets: it closes when the last of them lets it go.
+class SharedDescriptor {
+public:
+    SharedDescriptor() = default;
+    explicit SharedDescriptor(FileDescriptor file)
+        : m_file(std::make_shared<const FileDescriptor>(std::move(file)))
+    {
+    }
+
+    [[nodiscard]] int get() const { return m_file ? m_file->get() : -1; }
+    [[nodiscard]] bool isOpen() const { return m_file && m_file->isOpen(); }
+
+private:
+    std::shared_ptr<const FileDescriptor> m_file;
+};
+
 // The body of an answer that is sent straight from an open file: `size`
-// bytes from `offset` (the whole file, as big as it was when it was opened,
-// or the part a range asked for). `path` names it in the log.
+// bytes from `offset` (the whole file, as big as it was when it was looked
+// at, or the part a range asked for). `path` names it in the log.
 struct FileBody {
-    FileDescriptor file;
+    SharedDescriptor file;
     std::int64_t size = 0;
     std::string path;
     std::int64_t offset = 0;

@@ -2,8 +2,8 @@
 
 #include "Utf8.h"
 
-#include <array>
-#include <cstdio>
+#include <algorithm>
+
 
 namespace {
 
@@ -22,11 +22,18 @@ bool bendsTheLog(char32_t codePoint)
 
 void appendEscaped(std::string& result, std::string_view bytes)
 {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
     for (const char c : bytes) {
-        std::array<char, 4> escape{};
-        std::snprintf(escape.data(), escape.size(), "%%%02X", static_cast<unsigned char>(c));
-        result.append(escape.data());
+        const auto byte = static_cast<unsigned char>(c);
+        const char escape[] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+        result.append(escape, sizeof escape);
     }
+}
+
+// Printable ASCII, the whole of most paths: kept without decoding.
+bool isPlainAscii(char c)
+{
+    return c >= 0x20 && c < 0x7F;
 }
 
 } // namespace
@@ -44,7 +51,19 @@ std::string printableMessage(std::string_view message)
 {
     std::string result;
     result.reserve(message.size());
+    appendPrintable(result, message);
+    return result;
+}
+
+void appendPrintable(std::string& result, std::string_view message)
+{
     while (!message.empty()) {
+        const auto plain = static_cast<std::size_t>(
+            std::find_if_not(message.begin(), message.end(), isPlainAscii) - message.begin());
+        result.append(message.substr(0, plain));
+        message.remove_prefix(plain);
+        if (message.empty())
+            return;
         const Utf8Sequence sequence = decodeUtf8(message);
         // A byte that starts no well-formed sequence is shown alone; the
         // bytes after it get their own chance to start one.
@@ -55,5 +74,4 @@ std::string printableMessage(std::string_view message)
             result.append(message.substr(0, length));
         message.remove_prefix(length);
     }
-    return result;
 }

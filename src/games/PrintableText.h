@@ -13,6 +13,8 @@
 // log. Other characters, accented and non-Latin letters among them, stay
 // readable.
 [[nodiscard]] std::string printableMessage(std::string_view message);
+// The same, appended to `text`: no allocation once `text` has the room.
+void appendPrintable(std::string& text, std::string_view message);
 
 // A number as the operator reads it in the log: "120,000".
 [[nodiscard]] std::string withThousands(std::int64_t number);

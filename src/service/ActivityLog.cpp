@@ -2,41 +2,41 @@
 
 #include "PrintableText.h"
 
-#include <array>
-#include <cstdio>
-
 namespace {
+
 constexpr std::size_t kAddressWidth = 15; // "255.255.255.255"
+
+// What follows the stamp and comes before the message: the address
+// right-aligned, then " - ".
+void appendAddress(std::string& entry, std::string_view peerAddress)
+{
+    if (peerAddress.size() < kAddressWidth)
+        entry.append(kAddressWidth - peerAddress.size(), ' ');
+    entry.append(peerAddress).append(" - ");
 }
 
-std::tm SystemClock::localNow() const
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
+} // namespace
 
 std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, std::string_view message)
 {
-    std::array<char, 64> stamp{};
-    std::snprintf(stamp.data(), stamp.size(), "# %02d-%02d-%02d %02d:%02d:%02d # - ", time.tm_mday, time.tm_mon + 1,
-                  (time.tm_year + 1900) % 100, time.tm_hour, time.tm_min, time.tm_sec);
-    std::string entry(stamp.data());
-    if (peerAddress.size() < kAddressWidth)
-        entry.append(kAddressWidth - peerAddress.size(), ' ');
-    entry.append(peerAddress).append(" - ").append(message).append("\r\n");
+    std::string entry = formatLogStamp(time);
+    appendAddress(entry, peerAddress);
+    entry.append(message).append("\r\n");
     return entry;
 }
 
 ActivityLog::ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock)
     : m_sink(sink)
     , m_wsServer(wsServer)
-    , m_clock(clock)
+    , m_stamp(clock)
 {
 }
 
 void ActivityLog::WriteActivityLog(std::string_view message, SlotNumber slot)
 {
-    m_sink.appendEntry(formatLogEntry(m_clock.localNow(), m_wsServer.RemoteHostIP(slot), printableMessage(message)));
+    m_entry.assign(m_stamp.now());
+    appendAddress(m_entry, m_wsServer.RemoteHostIP(slot));
+    appendPrintable(m_entry, message);
+    m_entry.append("\r\n");
+    m_sink.appendEntry(m_entry);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Clock.h"
+#include "LogStamp.h"
 #include "PrintableText.h"
 #include "SocketControl.h"
 
@@ -21,23 +23,13 @@ public:
     virtual void appendEntry(std::string_view entry) = 0;
 };
 
-class Clock {
-public:
-    virtual ~Clock() = default;
-    [[nodiscard]] virtual std::tm localNow() const = 0;
-};
-
-class SystemClock final : public Clock {
-public:
-    [[nodiscard]] std::tm localNow() const override;
-};
-
 // "#", " DD-MM-YY HH:MM:SS ", "# - ", the address right-aligned in 15
 // characters, " - ", the message and CR LF.
 [[nodiscard]] std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, std::string_view message);
 
 
-// The time-stamped record of the requests served.
+// The time-stamped record of the requests served. Written on the I/O thread
+// only, once per request: each entry is made in the same reused space.
 class ActivityLog {
 public:
     ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock);
@@ -47,5 +39,6 @@ public:
 private:
     LogSink& m_sink;
     const SocketControl& m_wsServer;
-    const Clock& m_clock;
+    LogStamp m_stamp;
+    std::string m_entry;
 };

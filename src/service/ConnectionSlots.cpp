@@ -93,6 +93,9 @@ void ConnectionSlots::wsServer_FileCutShort(SlotNumber slot, const std::string& 
 
 std::size_t ConnectionSlots::wsServer_DescriptorsShort(SlotNumber /*slot*/)
 {
+    // Files kept open for the next requests go before any connection does.
+    if (const std::size_t released = m_service.releaseOpenFiles(); released > 0)
+        return released;
     std::vector<std::pair<TimePoint, SlotNumber>> idle;
     for (const auto& [slot, activity] : m_activity)
         if (isIdle(slot))

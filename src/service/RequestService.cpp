@@ -167,7 +167,7 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
         path = listedPath;
     }
     const std::string mappedPath = mapRequestPath(m_VirtualDir, path);
-    OpenedGameFile opened = openGameFile(m_VirtualDir, path, mappedPath);
+    OpenedGameFile opened = m_openFiles.open(m_VirtualDir, path, mappedPath);
     switch (opened.status) {
     case OpenedGameFile::Status::NotFound:
         m_log.WriteActivityLog(mappedPath, slot);

@@ -3,6 +3,7 @@
 #include "ActivityLog.h"
 #include "DescriptorRepair.h"
 #include "GameDirectory.h"
+#include "OpenFileCache.h"
 #include "ReceiveBuffer.h"
 #include "ReportAddresses.h"
 #include "SocketControl.h"
@@ -89,6 +90,10 @@ public:
     // off, descriptors go out byte for byte as they are.
     void setRepairDescriptors(bool on) { m_repair = on; }
 
+    // Closes the files kept open for the next requests, when descriptors
+    // run short; returns how many were kept.
+    std::size_t releaseOpenFiles() { return m_openFiles.release(); }
+
 private:
     struct PendingResponse {
         std::string statusLine;
@@ -146,6 +151,7 @@ private:
     std::function<void(SlotNumber)> m_releaseSlot;
     std::function<void(const std::string&)> m_descriptorServed;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
+    OpenFileCache m_openFiles;
     bool m_gameList = false;
     bool m_repair = false;
     ReportAddresses m_reports;

@@ -46,8 +46,9 @@ public:
     virtual void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
                                        std::int64_t size, bool fileShrank) = 0;
     // The listener `slot` cannot take a waiting connection without using
-    // up the last descriptors: closes connections that can go to make room
-    // and returns how many it closed (none: the connection waits).
+    // up the last descriptors: lets go of files kept open for later
+    // requests or closes connections that can go, to make room, and returns
+    // how many it let go of (none: the connection waits).
     virtual std::size_t wsServer_DescriptorsShort(SlotNumber slot) = 0;
 
 protected:

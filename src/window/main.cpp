@@ -1,4 +1,5 @@
 #include "SettingsLocation.h"
+#include "TerminationSignals.h"
 #include "Version.h"
 #include "frmTarnwick.h"
 
@@ -86,6 +87,8 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     useOffscreenWithoutDisplay();
     QApplication application(argc, argv);
+    // Before the server starts: a supervisor may stop it as soon as it serves.
+    quitOnTerminationSignals();
     application.setApplicationName(QStringLiteral("Tarnwick"));
     application.setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));

@@ -1,5 +1,7 @@
 #include "clsHttp.h"
 
+#include "Response.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -211,5 +213,22 @@ TEST(ReSet, ClearsHeaderAndBodyOnly)
     EXPECT_EQ(message.m_Method, "GET");
     EXPECT_EQ(message.m_destFile, "/a");
 }
+
+// The head of a file sent from elsewhere is the head buildResponse writes
+// before the same body, to the byte, whatever the type.
+class ResponseHead : public testing::TestWithParam<const char*> {};
+
+TEST_P(ResponseHead, IsTheHeadOfTheWholeResponse)
+{
+    const std::string body = "<html>0123456789</html>";
+    for (const std::string_view status : {status::kOk, status::kNotFound}) {
+        EXPECT_EQ(buildResponseHead(status, GetParam(), static_cast<std::int64_t>(body.size())) + body,
+                  buildResponse(status, GetParam(), body));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ResponseHead,
+                         testing::Values("text/vnd.sun.j2me.app-descriptor", "application/java-archive", "text/html",
+                                         "", "text/html\r\nSet-Cookie: x", "a\nb"));
 
 } // namespace

@@ -111,4 +111,36 @@ TEST(ActivityLog, StampsTheSlotsPeerAndShowsControlCharactersEscaped)
     EXPECT_EQ(sink.entries()[0], "# 08-12-26 20:17:07 # -       127.0.0.1 - /a%0D%0A# forged entry%7F\r\n");
 }
 
+// A clock whose second the test moves on.
+class SteppingClock final : public Clock {
+public:
+    std::time_t second = 0;
+    std::time_t secondsNow() const override { return second; }
+    std::tm localTime(std::time_t seconds) const override
+    {
+        return at(2026, 12, 8, 20, 17, 7 + static_cast<int>(seconds));
+    }
+};
+
+TEST(ActivityLog, EachEntryHasItsOwnSecondAddressAndMessageAlone)
+{
+    FakeSocketControl sockets;
+    sockets.elements[3].remoteHostIP = "127.0.0.1";
+    sockets.elements[4].remoteHostIP = "192.168.100.200";
+    MemoryLog sink;
+    SteppingClock clock;
+    ActivityLog log(sink, sockets, clock);
+
+    log.WriteActivityLog("/a/rather/long/path/to/some/game.jad", 3);
+    log.WriteActivityLog("/b.jad", 4);
+    clock.second = 2;
+    log.WriteActivityLog("/c\x01", 3);
+
+    EXPECT_EQ(sink.entries(), (std::vector<std::string>{
+                                  "# 08-12-26 20:17:07 # -       127.0.0.1 - /a/rather/long/path/to/some/game.jad\r\n",
+                                  "# 08-12-26 20:17:07 # - 192.168.100.200 - /b.jad\r\n",
+                                  "# 08-12-26 20:17:09 # -       127.0.0.1 - /c%01\r\n",
+                              }));
+}
+
 } // namespace

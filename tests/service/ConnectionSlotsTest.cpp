@@ -3,6 +3,7 @@
 #include "FakeSocketControl.h"
 #include "HttpText.h"
 #include "MemoryLog.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,21 @@ TEST_F(TimeLimits, MakeRoomByClosingTheLongestIdleConnectionsOnly)
     ASSERT_FALSE(sink.entries().empty());
     EXPECT_NE(sink.entries().back().find("Closed 2 connections idle the longest, to make room when descriptors ran short"),
               std::string::npos);
+}
+
+TEST_F(TimeLimits, MakeRoomByLettingGoOfKeptFilesBeforeAnyConnection)
+{
+    TempDirectory games;
+    games.write("a.jad", "descriptor");
+    core.service().setGameDirectory(games.string());
+    const SlotNumber idle = open();
+    arrive(idle, get("/a.jad"));
+    ASSERT_NE(sockets.sentOn(idle).find("descriptor"), std::string::npos);
+
+    EXPECT_EQ(slots.wsServer_DescriptorsShort(0), 1u) << "the file kept open for the next request";
+    EXPECT_TRUE(isOpen(idle));
+    EXPECT_EQ(slots.wsServer_DescriptorsShort(0), 1u) << "then the connection";
+    EXPECT_FALSE(isOpen(idle));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QPushButton>
@@ -279,6 +280,75 @@ TEST(Relay, BringsEveryEntryFromManyThreadsInOrderPerThread)
     }
     // Standard output gets the same entries in the same order, ends of line intact.
     EXPECT_EQ(readFile(outputPath), (lines.join("\r\n") + "\r\n").toStdString());
+}
+
+// Counts what wakes the relay on the window's thread: the hand-over posted
+// after a quiet spell and the turns of its frame timer.
+class WakeUpCounter final : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall || event->type() == QEvent::Timer)
+            ++count;
+        return false;
+    }
+};
+
+TEST(Relay, WakesTheWindowsThreadAtMostOnceAFrameAndLosesNothingAcrossBatches)
+{
+    constexpr int kEntries = 20000;
+    const int output = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(output, 0);
+    ActivityLogView view;
+    {
+        LogRelay relay(view, output);
+        WakeUpCounter wakeUps;
+        relay.installEventFilter(&wakeUps);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        // A steady stream, as from a busy server, over a good many frames.
+        std::thread writer([&relay] {
+            for (int i = 0; i < kEntries; ++i) {
+                relay.appendEntry(entries(i, 1));
+                if (i % 20 == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        });
+        EXPECT_TRUE(waitFor([&] { return view.entryCount() == kEntries; }, 30000));
+        const qint64 frames = elapsed.elapsed() / 16;
+        writer.join();
+        EXPECT_LE(wakeUps.count, frames + 2) << "over " << frames << " frames";
+        relay.removeEventFilter(&wakeUps);
+    }
+    ::close(output);
+    std::string expected = entries(0, kEntries);
+    std::erase(expected, '\r');
+    expected.pop_back();
+    const std::string shown = view.toPlainText().toStdString();
+    // Compared whole, reported by its start: the text runs to 200 kB.
+    EXPECT_TRUE(shown == expected) << shown.substr(0, 200);
+}
+
+TEST(Relay, HandsTheLastEntriesToTheViewAndStandardOutputWhenItCloses)
+{
+    TempDirectory folder;
+    const auto outputPath = folder.write("stdout", "");
+    const int output = ::open(outputPath.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(output, 0);
+    ActivityLogView view;
+    {
+        LogRelay relay(view, output);
+        relay.appendEntry(entries(0, 1));
+        // The first entry goes at once; from now on entries wait for the frame.
+        ASSERT_TRUE(waitFor([&] { return view.entryCount() == 1; }));
+        relay.appendEntry(entries(1, 999));
+    }
+    ::close(output);
+    EXPECT_EQ(view.entryCount(), 1000u);
+    EXPECT_EQ(readFile(outputPath), entries(0, 1000));
 }
 
 // A pipe of one page that the test reads only when it chooses to.

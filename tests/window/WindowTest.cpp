@@ -58,7 +58,8 @@ protected:
 
     QStringList allLogLines()
     {
-        QApplication::processEvents();
+        // Entries reach the view within a frame of being written.
+        QTest::qWait(50);
         QString text = window->activityLog()->toPlainText();
         if (text.endsWith('\n'))
             text.chop(1);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "GameDirectory.h"
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The files served last, kept open. A busy server is asked for the same few
+// files over and over; opening, checking and closing each for every request
+// costs more system calls than sending it. Before each use the name is
+// looked up again (one stat, following links as an open does): a file
+// replaced, removed or renamed away, or whose type, owner or permissions
+// changed, is opened anew, so the answer is the one a fresh open would give,
+// and the size is the one the file has now.
+//
+// Bounded in descriptors, and never keeps one close to the descriptor limit,
+// where the reserve for files being sent and the settings begins. I/O
+// thread only.
+class OpenFileCache {
+public:
+    static constexpr std::size_t kDefaultCapacity = 16;
+
+    explicit OpenFileCache(std::size_t capacity = kDefaultCapacity);
+
+    // As openGameFile, from the cache when the file is still the one kept.
+    [[nodiscard]] OpenedGameFile open(std::string_view virtualDir, std::string_view requestPath,
+                                      const std::string& mappedPath);
+    // Lets go of every kept descriptor (answers being sent from one keep it
+    // until they are done) and returns how many were kept.
+    std::size_t release();
+    [[nodiscard]] std::size_t size() const { return m_entries.size(); }
+
+private:
+    struct Entry {
+        std::string path;
+        SharedDescriptor file;
+        struct stat identity {};
+        std::uint64_t lastUse = 0;
+    };
+
+    [[nodiscard]] Entry* find(const std::string& mappedPath);
+    void keep(const std::string& mappedPath, const OpenedGameFile& opened);
+
+    std::size_t m_capacity;
+    std::vector<Entry> m_entries;
+    std::uint64_t m_uses = 0;
+};

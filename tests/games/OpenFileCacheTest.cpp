@@ -1,0 +1,211 @@
+#include "OpenFileCache.h"
+
+#include "TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int openDescriptors()
+{
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator{}));
+}
+
+// What an answer would carry: how the file opened, and its bytes as sent.
+struct Served {
+    OpenedGameFile::Status status = OpenedGameFile::Status::NotFound;
+    std::string bytes;
+    int descriptor = -1;
+
+    bool operator==(const Served& other) const { return status == other.status && bytes == other.bytes; }
+};
+
+Served served(OpenedGameFile opened)
+{
+    Served result{opened.status, {}, opened.body.file.get()};
+    if (opened.status == OpenedGameFile::Status::Opened) {
+        result.bytes.resize(static_cast<std::size_t>(opened.body.size));
+        const ssize_t read = ::pread(opened.body.file.get(), result.bytes.data(), result.bytes.size(), 0);
+        result.bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(read, 0)));
+    }
+    return result;
+}
+
+// Public: the table of changes below reaches into it.
+class OpenFileCacheTest : public testing::Test {
+public:
+    Served ask(const std::string& requestPath)
+    {
+        return served(cache.open(games.string(), requestPath, games.string() + requestPath));
+    }
+    // What opening the file afresh gives: the cache must never answer otherwise.
+    Served fresh(const std::string& requestPath)
+    {
+        return served(openGameFile(games.string(), requestPath, games.string() + requestPath));
+    }
+    std::string path(const std::string& name) const { return games.string() + "/" + name; }
+
+    TempDirectory games;
+    OpenFileCache cache;
+};
+
+// A change made to the served file between two requests, and what the second
+// must find.
+struct ChangeCase {
+    const char* name;
+    std::function<void(OpenFileCacheTest&)> change;
+    OpenedGameFile::Status status;
+    std::string bytes;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class FileChange : public OpenFileCacheTest, public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(FileChange, IsSeenAtTheVeryNextRequest)
+{
+    games.write("a.jad", "first");
+    games.write("other.jad", "other");
+    ASSERT_EQ(ask("/a.jad").bytes, "first");
+    ASSERT_EQ(cache.size(), 1u);
+
+    GetParam().change(*this);
+
+    const Served second = ask("/a.jad");
+    EXPECT_EQ(second.status, GetParam().status);
+    EXPECT_EQ(second.bytes, GetParam().bytes);
+    EXPECT_EQ(second, fresh("/a.jad"));
+}
+
+const auto kOpened = OpenedGameFile::Status::Opened;
+const auto kNotFound = OpenedGameFile::Status::NotFound;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileChange,
+    testing::Values(
+        ChangeCase{"nothing", [](OpenFileCacheTest&) {}, kOpened, "first"},
+        ChangeCase{"replaced by one of the same size",
+                   [](OpenFileCacheTest& t) {
+                       t.games.write("new.jad", "again");
+                       std::filesystem::rename(t.path("new.jad"), t.path("a.jad"));
+                   },
+                   kOpened, "again"},
+        ChangeCase{"removed", [](OpenFileCacheTest& t) { std::filesystem::remove(t.path("a.jad")); }, kNotFound, ""},
+        ChangeCase{"renamed away",
+                   [](OpenFileCacheTest& t) { std::filesystem::rename(t.path("a.jad"), t.path("b.jad")); }, kNotFound,
+                   ""},
+        ChangeCase{"renamed away, another renamed in",
+                   [](OpenFileCacheTest& t) {
+                       std::filesystem::rename(t.path("a.jad"), t.path("b.jad"));
+                       std::filesystem::rename(t.path("other.jad"), t.path("a.jad"));
+                   },
+                   kOpened, "other"},
+        ChangeCase{"truncated", [](OpenFileCacheTest& t) { std::filesystem::resize_file(t.path("a.jad"), 3); },
+                   kOpened, "fir"},
+        ChangeCase{"rewritten where it is, longer", [](OpenFileCacheTest& t) { t.games.write("a.jad", "firsts"); },
+                   kOpened, "firsts"},
+        ChangeCase{"made a folder",
+                   [](OpenFileCacheTest& t) {
+                       std::filesystem::remove(t.path("a.jad"));
+                       std::filesystem::create_directory(t.path("a.jad"));
+                   },
+                   kNotFound, ""},
+        ChangeCase{"its folder renamed",
+                   [](OpenFileCacheTest& t) {
+                       std::filesystem::create_directory(t.path("moved"));
+                       std::filesystem::rename(t.path("a.jad"), t.path("moved/a.jad"));
+                   },
+                   kNotFound, ""}));
+
+TEST_F(OpenFileCacheTest, SeesALinkPointedElsewhere)
+{
+    games.write("one.jad", "one");
+    games.write("two.jad", "two");
+    std::filesystem::create_symlink("one.jad", path("a.jad"));
+    ASSERT_EQ(ask("/a.jad").bytes, "one");
+
+    std::filesystem::remove(path("a.jad"));
+    std::filesystem::create_symlink("two.jad", path("a.jad"));
+
+    EXPECT_EQ(ask("/a.jad").bytes, "two");
+}
+
+TEST_F(OpenFileCacheTest, SeesAFileMadeUnreadable)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not keep the superuser from reading";
+    games.write("a.jad", "first");
+    ASSERT_EQ(ask("/a.jad").status, kOpened);
+
+    ::chmod(path("a.jad").c_str(), 0);
+
+    EXPECT_EQ(ask("/a.jad").status, OpenedGameFile::Status::Unreadable);
+}
+
+TEST_F(OpenFileCacheTest, ServesAFileAgainFromTheSameDescriptor)
+{
+    games.write("a.jad", "first");
+    const int first = ask("/a.jad").descriptor;
+    const int before = openDescriptors();
+
+    EXPECT_EQ(ask("/a.jad").descriptor, first);
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(OpenFileCacheTest, KeepsAtMostItsCapacityAndLetsGoOfAllWhenAsked)
+{
+    const int before = openDescriptors();
+    constexpr std::size_t kFiles = OpenFileCache::kDefaultCapacity + 5;
+    for (std::size_t i = 0; i < kFiles; ++i) {
+        const std::string name = std::to_string(i) + ".jad";
+        games.write(name, name);
+        EXPECT_EQ(ask("/" + name).bytes, name);
+    }
+    EXPECT_EQ(cache.size(), OpenFileCache::kDefaultCapacity);
+    EXPECT_EQ(openDescriptors(), before + static_cast<int>(OpenFileCache::kDefaultCapacity));
+
+    EXPECT_EQ(cache.release(), OpenFileCache::kDefaultCapacity);
+    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(ask("/0.jad").bytes, "0.jad") << "served all the same once released";
+}
+
+TEST_F(OpenFileCacheTest, KeepsNoDescriptorCloseToTheLimit)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' own checks need free descriptors, which this test uses up";
+#endif
+    games.write("a.jad", "first");
+    rlimit original{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
+    // Room for the file, but within the reserve the socket array keeps.
+    rlimit tight = original;
+    tight.rlim_cur = static_cast<rlim_t>(openDescriptors()) + 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const Served answer = ask("/a.jad");
+    const std::size_t kept = cache.size();
+    ::setrlimit(RLIMIT_NOFILE, &original);
+
+    EXPECT_EQ(answer.bytes, "first");
+    EXPECT_EQ(kept, 0u);
+}
+
+TEST_F(OpenFileCacheTest, KeepsNoFileThePathMayNotName)
+{
+    games.write(".hidden.jad", "secret");
+    EXPECT_EQ(ask("/.hidden.jad").status, kNotFound);
+    EXPECT_EQ(cache.size(), 0u);
+}
+
+} // namespace
