@@ -94,6 +94,20 @@ TEST(GameCatalogue, ReadsAgainOnlyTheGamesWhoseFilesChanged)
     EXPECT_EQ(second.games[1].name, "Bee much longer");
 }
 
+TEST(GameCatalogue, ReadsAFolderOnlyUpToTheEntryBound)
+{
+    TempDirectory games;
+    for (int i = 0; i < 10; ++i)
+        games.write("g" + std::to_string(i) + ".jad", "MIDlet-Name: G\r\n");
+    FolderReading how;
+    how.maxEntries = 4;
+    const GameFolder folder = readGameFolder(games.path(), "/", how);
+    EXPECT_TRUE(folder.cut);
+    EXPECT_EQ(folder.games.size(), 4u);
+    how.maxEntries = 10;
+    EXPECT_FALSE(readGameFolder(games.path(), "/", how).cut);
+}
+
 TEST(GameCatalogue, GivesWholeListingsWhileGamesComeAndGo)
 {
     TempDirectory games;
