@@ -271,6 +271,13 @@ def targets():
          ["window"], ("window",))
     rss = med("window", "log_rss_growth_mib")
     line(at_most(rss, 128), f"10^6 log entries, RSS growth at most 128 MiB: {fmt(rss, 0)} MiB", ["window"], ("window",))
+    page = med("tarnwick", "list10k_page_p99_ms")
+    beside = med("tarnwick", "list10k_small_p99_ms")
+    line(at_most(page, 50) and at_most(beside, 10),
+         f"game list of 10,000 games beside 16 keep-alive clients: list page p99 at most 50 ms: {fmt(page, 1)} ms; "
+         f"small requests' p99 at most 10 ms with it: {fmt(beside, 2)} ms "
+         f"(without: {fmt(med('tarnwick', 'list10k_small_alone_p99_ms'), 2)} ms)",
+         ["list10k_alone", "list10k_beside"])
     x = stdout_ratio()
     line(at_least(x, 0.9), f"standard output stalled, req/s at least 0.9x standard output to a file: {fmt_ratio(x)}",
          ["stdout_stalled", "stdout_file"])

@@ -238,21 +238,11 @@ bool GameCheck::installsRepaired(const std::string& descriptorPath)
 
 GameCheck::GameStamp GameCheck::stampOf(const std::string& descriptorPath, const fs::path& archive) const
 {
-    const auto stamp = [](const fs::path& file) -> std::optional<FileStamp> {
-        std::error_code error;
-        const std::uintmax_t size = fs::file_size(file, error);
-        if (error)
-            return std::nullopt;
-        const fs::file_time_type modified = fs::last_write_time(file, error);
-        if (error)
-            return std::nullopt;
-        return FileStamp{size, modified};
-    };
     GameStamp result;
-    result.descriptor = stamp(mapRequestPath(m_gameDirectory, descriptorPath));
+    result.descriptor = fileStamp(mapRequestPath(m_gameDirectory, descriptorPath));
     result.archive = archive;
     if (!archive.empty())
-        result.archiveStamp = stamp(archive);
+        result.archiveStamp = fileStamp(archive);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -66,12 +68,6 @@ private:
         bool repaired = false;
     };
     enum class Outcome { Ready, Repaired, Problems, Elsewhere };
-    // Size and modification time of a file, or nothing when it is missing.
-    struct FileStamp {
-        std::uintmax_t size = 0;
-        std::filesystem::file_time_type modified;
-        bool operator==(const FileStamp&) const = default;
-    };
     struct GameStamp {
         std::optional<FileStamp> descriptor;
         std::filesystem::path archive;

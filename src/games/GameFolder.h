@@ -1,8 +1,12 @@
 #pragma once
 
+#include "FileStamp.h"
+#include "GameIcon.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,10 +14,12 @@
 // What one folder of the game directory offers a phone: its games and its
 // subfolders, as the game list shows them.
 
-// Bounds on the work one listing may cost: a folder of thousands of files
-// is looked at this far, and a page of this many entries is still small.
-inline constexpr std::size_t kMaxFolderEntries = 1000;
-inline constexpr std::size_t kMaxListedEntries = 100;
+// Collectors keep thousands of games in one folder; past this many entries
+// a folder is taken for something else and read no further.
+inline constexpr std::size_t kMaxFolderEntries = 50'000;
+// Names, versions and vendors are shown up to this many bytes: a page is
+// for reading, and one game must not fill it.
+inline constexpr std::size_t kMaxShownBytes = 64;
 
 struct GameEntry {
     // What the entry links, in the folder: the descriptor, or for an archive
@@ -23,21 +29,50 @@ struct GameEntry {
     std::string name;
     std::string version;
     std::string vendor;
+    std::string profile;
     std::optional<std::uintmax_t> archiveSize;
+    // The icon as kept by the reading's keepIcon (empty: none), and its size in pixels.
+    std::string iconId;
+    int iconWidth = 0;
+    int iconHeight = 0;
+    // What the entry was read from: while neither file changes, a later
+    // reading takes the entry over without opening them again.
+    std::optional<FileStamp> descriptorStamp;
+    std::string archiveName; // in the folder or below it; empty when elsewhere
+    std::optional<FileStamp> archiveStamp;
+
+    bool operator==(const GameEntry&) const = default;
 };
 
 struct GameFolder {
     std::vector<std::string> folders;
     std::vector<GameEntry> games;
-    // More entries than the bounds let through were left out.
+    // The folder had more entries than kMaxFolderEntries.
     bool cut = false;
+
+    bool operator==(const GameFolder&) const = default;
+};
+
+struct FolderReading {
+    // The folder as read before: entries whose files did not change are taken from it.
+    const GameFolder* previous = nullptr;
+    // Keeps an icon for the list and gives its id; an empty id leaves the icon out.
+    std::function<std::string(const GameIcon&)> keepIcon;
+    // Asked between entries: a reading no longer wanted stops early.
+    std::function<bool()> abandoned;
+    std::size_t maxEntries = kMaxFolderEntries;
 };
 
 // Reads the folder, served at `folderPath` (beginning and ending with "/"):
 // every descriptor (".jad"), every archive (".jar") that no descriptor
-// beside it names or shares its name with, and every subfolder. Hidden entries (a name beginning with ".") are left out.
-// Folders come sorted by name, games by the name they show.
-[[nodiscard]] GameFolder readGameFolder(const std::filesystem::path& folder, const std::string& folderPath);
+// beside it names or shares its name with, and every subfolder. Hidden
+// entries (a name beginning with ".") are left out. Folders come sorted by
+// name, games by the name they show (letter case aside), then by file name.
+[[nodiscard]] GameFolder readGameFolder(const std::filesystem::path& folder, const std::string& folderPath,
+                                        const FolderReading& how = {});
 
 // The name of the descriptor made for an archive: "name.jar" gives "name.jad".
 [[nodiscard]] std::string madeDescriptorName(const std::string& archiveName);
+
+// The name a game shows: its MIDlet-Name, else the file it links.
+[[nodiscard]] const std::string& shownName(const GameEntry& game);

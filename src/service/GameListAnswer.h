@@ -1,15 +1,16 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 // How a GET is answered while the game list is on. Paths are
 // percent-decoded first, so that the links of the list (and names with
-// blanks or accents) reach their files. A folder of the game directory is
-// answered with its index.html when it has one, else with the list of its
-// games; a descriptor that does not exist, beside an archive of the same
-// name, is made from that archive. Everything else is served as a file.
+// blanks or accents) reach their files, and the query is no part of them.
+// A folder of the game directory is answered with its index.html when it
+// has one, else with a page of the list of its games in the markup the
+// browser reads; a descriptor that does not exist, beside an archive of the
+// same name, is made from that archive; a game's icon is answered from its
+// own address. Everything else is served as a file.
 struct GameListAnswer {
     enum class Kind {
         ServeFile, // serve `path` the usual way
@@ -25,5 +26,3 @@ struct GameListAnswer {
     // The log entries for the answer, the mapped path first.
     std::vector<std::string> logLines;
 };
-
-[[nodiscard]] GameListAnswer answerWithGameList(std::string_view virtualDir, std::string_view requestPath);

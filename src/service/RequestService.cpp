@@ -4,7 +4,6 @@
 #include "BoundedRead.h"
 #include "ByteRange.h"
 #include "DescriptorReader.h"
-#include "GameListAnswer.h"
 #include "HostHeader.h"
 #include "InstallReport.h"
 #include "MimeType.h"
@@ -36,6 +35,22 @@ RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::f
     , m_log(log)
     , m_releaseSlot(std::move(releaseSlot))
 {
+}
+
+void RequestService::setGameDirectory(std::string virtualDir)
+{
+    m_VirtualDir = std::move(virtualDir);
+    if (m_gameList)
+        m_gameList->setGameDirectory(m_VirtualDir);
+}
+
+void RequestService::setGameList(bool on)
+{
+    if (on == (m_gameList != nullptr))
+        return;
+    m_gameList = on ? std::make_unique<GameListService>() : nullptr;
+    if (m_gameList)
+        m_gameList->setGameDirectory(m_VirtualDir);
 }
 
 void RequestService::addConnection(SlotNumber slot)
@@ -144,7 +159,8 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
         // The message object takes a header only with a body length; the fields are read from the text itself.
         clsHttp header;
         header.m_MessageHeader = std::string(request.substr(0, request.find(kBlankLine)));
-        ServeRequest(message.m_destFile, slot, {header.getProperty("Host"), header.getProperty("Range")});
+        ServeRequest(message.m_destFile, slot,
+                     {header.getProperty("Host"), header.getProperty("Range"), header.getProperty("Accept")});
     } else if (message.m_Method == "POST") {
         if (ReportAddresses::isReportPath(message.m_destFile))
             return answerOwnReport(message.m_destFile, requestBody(request), slot);
@@ -248,7 +264,7 @@ std::optional<RepairedDescriptor> RequestService::repair(std::string_view text, 
     context.gameDirectory = m_VirtualDir;
     context.descriptorPath = std::string(path);
     context.origin = originFor(slot, fields);
-    context.pathsDecoded = m_gameList;
+    context.pathsDecoded = m_gameList != nullptr;
     const std::string reportPath = m_reports.nextPath();
     context.reportAddress = context.origin + reportPath;
     std::optional<RepairedDescriptor> repaired = repairDescriptor(text, context);
@@ -353,13 +369,13 @@ void RequestService::send(SlotNumber slot, PendingResponse& response)
 bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
                                         std::string& servePath)
 {
-    GameListAnswer answer = answerWithGameList(m_VirtualDir, path);
+    GameListAnswer answer = m_gameList->answer(path, fields.accept);
     if (answer.kind == GameListAnswer::Kind::ServeFile) {
         servePath = std::move(answer.path);
         return false;
     }
     if (m_repair && answer.mimeType == kDescriptorType) {
-        if (const auto repaired = repair(answer.body, decodeUrlPath(path), slot, fields)) {
+        if (const auto repaired = repair(answer.body, decodeUrlPath(path.substr(0, path.find('?'))), slot, fields)) {
             answer.body = repaired->text;
             answer.logLines.front() += repairNote(*repaired);
         }

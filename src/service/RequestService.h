@@ -2,6 +2,7 @@
 
 #include "ActivityLog.h"
 #include "DescriptorRepair.h"
+#include "GameListService.h"
 #include "GameDirectory.h"
 #include "OpenFileCache.h"
 #include "ReceiveBuffer.h"
@@ -35,7 +36,7 @@ public:
     RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot);
 
     // The game directory in force, read anew for every request.
-    void setGameDirectory(std::string virtualDir) { m_VirtualDir = std::move(virtualDir); }
+    void setGameDirectory(std::string virtualDir);
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
 
     // Called with the mapped path each time a descriptor (a file of the
@@ -77,6 +78,7 @@ public:
     struct RequestFields {
         std::string host;  // Host: this server as the phone names it
         std::string range; // Range: the part of a file wanted
+        std::string accept; // Accept: the markups the browser reads, for the game list
     };
 
     void ProcessRequest(std::string_view request, SlotNumber slot);
@@ -84,7 +86,9 @@ public:
 
     // With the game list on, folders are answered with their games and lone
     // archives get a made descriptor (see GameListAnswer); off, as without it.
-    void setGameList(bool on) { m_gameList = on; }
+    void setGameList(bool on);
+    // The game list while it is on, else nothing.
+    [[nodiscard]] GameListService* gameList() { return m_gameList.get(); }
     // With repair on, every descriptor is answered as a phone installs it
     // (see repairDescriptor), with a report address of this server's own;
     // off, descriptors go out byte for byte as they are.
@@ -152,7 +156,7 @@ private:
     std::function<void(const std::string&)> m_descriptorServed;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
     OpenFileCache m_openFiles;
-    bool m_gameList = false;
+    std::unique_ptr<GameListService> m_gameList;
     bool m_repair = false;
     ReportAddresses m_reports;
 };
