@@ -144,13 +144,16 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
         // The message object takes a header only with a body length; the fields are read from the text itself.
         clsHttp header;
         header.m_MessageHeader = std::string(request.substr(0, request.find(kBlankLine)));
-        ServeRequest(message.m_destFile, slot, {header.getProperty("Host"), header.getProperty("Range")});
+        ServeRequest(message.m_destFile, slot,
+                     {header.getProperty("Host"), header.getProperty("Range"), header.getProperty("User-Agent"),
+                      header.getProperty("x-wap-profile")});
     } else if (message.m_Method == "POST") {
         if (ReportAddresses::isReportPath(message.m_destFile))
             return answerOwnReport(message.m_destFile, requestBody(request), slot);
         // A phone takes anything but 200 for a failed report and sends it again.
         if (const auto report = readInstallReport(requestBody(request))) {
             m_log.WriteActivityLog(describeInstallReport(*report, message.m_destFile), slot);
+            followReport(slot, message.m_destFile, *report);
             PendingResponse receipt;
             receipt.statusLine = status::kOk;
             respond(slot, std::move(receipt));
@@ -185,8 +188,10 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
     const std::string mimeType = GetMimeType(mappedPath);
     if (m_repair && mimeType == kDescriptorType) {
         const auto text = readBounded(opened.body.file.get(), kMaxDescriptorBytes);
-        if (const auto repaired = text ? repair(*text, path, slot, fields) : std::nullopt) {
+        std::string reportPath;
+        if (const auto repaired = text ? repair(*text, path, slot, fields, reportPath) : std::nullopt) {
             m_log.WriteActivityLog(mappedPath + repairNote(*repaired), slot);
+            followDescriptor(slot, fields, path, mappedPath, &*repaired, reportPath);
             PendingResponse response;
             response.statusLine = status::kOk;
             response.mimeType = mimeType;
@@ -197,9 +202,54 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
         }
     }
     std::string logLine = mappedPath;
+    const std::int64_t fileSize = opened.body.size;
     PendingResponse response = fileResponse(opened, mimeType, fields, logLine);
     m_log.WriteActivityLog(logLine, slot);
+    if (!response.descriptor.empty())
+        followDescriptor(slot, fields, path, mappedPath, nullptr, {});
+    else if (mimeType == kArchiveType && response.file.file.isOpen())
+        followArchive(slot, fields, response.file, fileSize);
     respond(slot, std::move(response));
+}
+
+InstallAttempts::Requester RequestService::requester(SlotNumber slot, const RequestFields& fields) const
+{
+    return {m_wsServer.RemoteHostIP(slot), fields.userAgent, fields.wapProfile};
+}
+
+void RequestService::followDescriptor(SlotNumber slot, const RequestFields& fields, std::string_view path,
+                                      const std::string& mappedPath, const RepairedDescriptor* repaired,
+                                      const std::string& reportPath)
+{
+    if (!m_attempts)
+        return;
+    InstallAttempts::ServedDescriptor served;
+    served.requestPath = std::string(path);
+    served.file = mappedPath;
+    served.game = m_servedGames.lookUp(m_VirtualDir, path, originFor(slot, fields));
+    if (repaired) {
+        // The phone installs what the repair made of the descriptor.
+        served.repaired = true;
+        served.reportPath = reportPath;
+        served.game.name = repaired->name;
+        served.game.version = repaired->version;
+        if (!repaired->archivePath.empty())
+            served.game.archivePath = mapRequestPath(m_VirtualDir, repaired->archivePath);
+    }
+    m_attempts->descriptorServed(requester(slot, fields), served);
+}
+
+void RequestService::followArchive(SlotNumber slot, const RequestFields& fields, const FileBody& file,
+                                   std::int64_t fileSize)
+{
+    if (m_attempts)
+        m_attempts->archiveServed(slot, requester(slot, fields), file.path, file.offset, fileSize);
+}
+
+void RequestService::followReport(SlotNumber slot, std::string_view path, const InstallReport& report)
+{
+    if (m_attempts)
+        (void)m_attempts->reportReceived(path, m_wsServer.RemoteHostIP(slot), report);
 }
 
 RequestService::PendingResponse RequestService::fileResponse(OpenedGameFile& opened, const std::string& mimeType,
@@ -242,14 +292,15 @@ std::string RequestService::originFor(SlotNumber slot, const RequestFields& fiel
 }
 
 std::optional<RepairedDescriptor> RequestService::repair(std::string_view text, std::string_view path,
-                                                         SlotNumber slot, const RequestFields& fields)
+                                                         SlotNumber slot, const RequestFields& fields,
+                                                         std::string& reportPath)
 {
     RepairContext context;
     context.gameDirectory = m_VirtualDir;
     context.descriptorPath = std::string(path);
     context.origin = originFor(slot, fields);
     context.pathsDecoded = m_gameList;
-    const std::string reportPath = m_reports.nextPath();
+    reportPath = m_reports.nextPath();
     context.reportAddress = context.origin + reportPath;
     std::optional<RepairedDescriptor> repaired = repairDescriptor(text, context);
     if (repaired)
@@ -273,6 +324,8 @@ void RequestService::answerOwnReport(std::string_view path, std::string_view bod
         line += ", posted to an address this server never gave out (" + std::string(path) + ")";
     }
     m_log.WriteActivityLog(line, slot);
+    if (report)
+        followReport(slot, path, *report);
     // Always 200: a phone sends a report that was not taken again and again.
     PendingResponse receipt;
     receipt.statusLine = status::kOk;
@@ -359,7 +412,8 @@ bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, 
         return false;
     }
     if (m_repair && answer.mimeType == kDescriptorType) {
-        if (const auto repaired = repair(answer.body, decodeUrlPath(path), slot, fields)) {
+        std::string reportPath;
+        if (const auto repaired = repair(answer.body, decodeUrlPath(path), slot, fields, reportPath)) {
             answer.body = repaired->text;
             answer.logLines.front() += repairNote(*repaired);
         }
