@@ -52,8 +52,6 @@ public:
         bool repaired = false;
         // This download's own report address; empty when it has none.
         std::string reportPath;
-        // The report address the descriptor names on this server, as a request path.
-        std::string notifyPath;
     };
     void descriptorServed(const Requester& requester, const ServedDescriptor& descriptor);
 
