@@ -22,7 +22,7 @@ frmPhones::frmPhones(PhoneAttemptsModel& attempts, QWidget* parent)
     , m_copy(new QPushButton(QStringLiteral("Copy"), this))
 {
     setWindowTitle(QStringLiteral("Phones"));
-    resize(860, 420);
+    resize(1000, 420);
     m_sorted->setSourceModel(&attempts);
     m_sorted->setSortRole(PhoneAttemptsModel::kSortRole);
     m_table->setModel(m_sorted);
