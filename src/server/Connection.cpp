@@ -41,9 +41,10 @@ Connection::ReadResult Connection::readSome(std::span<char> buffer)
     return ReadResult::Arrived;
 }
 
-OutgoingQueue::WriteResult Connection::writeSome(OutgoingQueue::SmallBodyBuffer& smallBody, std::int64_t& written)
+OutgoingQueue::WriteResult Connection::writeSome(OutgoingQueue::SmallBodyBuffer& smallBody, std::int64_t& written,
+                                                 std::vector<OutgoingQueue::FileMoved>* moved)
 {
-    return output.writeSome(socket.get(), OutgoingQueue::kSliceBytes, smallBody, written);
+    return output.writeSome(socket.get(), OutgoingQueue::kSliceBytes, smallBody, written, moved);
 }
 
 void Connection::updateInterest(EventLoop& loop)

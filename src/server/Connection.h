@@ -19,7 +19,8 @@ struct Connection {
     // Reads once into `input`, unless it is full or the peer shut its side.
     ReadResult readSome(std::span<char> buffer);
     // Sends up to one slice of the queue.
-    OutgoingQueue::WriteResult writeSome(OutgoingQueue::SmallBodyBuffer& smallBody, std::int64_t& written);
+    OutgoingQueue::WriteResult writeSome(OutgoingQueue::SmallBodyBuffer& smallBody, std::int64_t& written,
+                                         std::vector<OutgoingQueue::FileMoved>* moved = nullptr);
     // The peer shut its side, had every answer and all it sent was taken.
     [[nodiscard]] bool finished() const { return peerShut && output.empty() && input.empty(); }
     // Brings the readiness watched for in line with the connection's state.

@@ -220,12 +220,24 @@ void EpollSocketControl::flush(SlotNumber slot)
     if (!connection)
         return;
     std::int64_t written = 0;
-    const auto result = connection->writeSome(m_smallBody, written);
+    m_filesMoved.clear();
+    const auto result = connection->writeSome(m_smallBody, written, &m_filesMoved);
+    const std::int64_t unsent = connection->output.unsentBytes();
+    // Raised before anything else of this flush: the handlers may close the connection.
+    reportFilesMoved(slot);
     if (result == OutgoingQueue::WriteResult::Broken || result == OutgoingQueue::WriteResult::FileShrank)
         return lose(slot, result == OutgoingQueue::WriteResult::FileShrank);
-    if (written > 0 && m_events)
-        m_events->wsServer_SendProgress(slot, written, connection->output.unsentBytes());
+    if (written > 0 && m_events && connectionAt(slot))
+        m_events->wsServer_SendProgress(slot, written, unsent);
     settle(slot);
+}
+
+void EpollSocketControl::reportFilesMoved(SlotNumber slot)
+{
+    if (!m_events)
+        return;
+    for (const OutgoingQueue::FileMoved& file : m_filesMoved)
+        m_events->wsServer_FileProgress(slot, file.path, file.sent, file.size);
 }
 
 void EpollSocketControl::settle(SlotNumber slot)

@@ -72,6 +72,8 @@ private:
     void onConnectionReady(SlotNumber slot, std::uint32_t events);
     // Sends a slice and raises what came of it.
     void flush(SlotNumber slot);
+    // Raises how far the files of the last flush went.
+    void reportFilesMoved(SlotNumber slot);
     // Brings the readiness watched for in line with the connection's state,
     // and reports the close of a peer that shut its side once it has every
     // answer.
@@ -88,6 +90,8 @@ private:
     // at a time.
     std::array<char, 64 * 1024> m_readBuffer{};
     OutgoingQueue::SmallBodyBuffer m_smallBody{};
+    // The files that went further in one flush; kept for its capacity.
+    std::vector<OutgoingQueue::FileMoved> m_filesMoved;
     // Declared after the buffers they borrow and torn down before the
     // elements: listeners and waiting connections close first, then the
     // lingering ones, then the open ones.

@@ -33,8 +33,10 @@ void OutgoingQueue::push(std::string text, FileBody body)
 }
 
 OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody,
-                                                    std::int64_t& written)
+                                                    std::int64_t& written, std::vector<FileMoved>* moved)
 {
+    // Whether the first answer's file went further in this call.
+    bool frontBodyMoved = false;
     while (!m_answers.empty() && budget > 0) {
         Answer& front = m_answers.front();
         ssize_t count = 0;
@@ -51,6 +53,7 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
                 const auto head = std::min(static_cast<std::size_t>(count), front.text.size());
                 front.textSent = head;
                 front.bodySent = count - static_cast<ssize_t>(head);
+                frontBodyMoved = front.bodySent > 0;
             }
         } else if (front.textSent < front.text.size()) {
             const std::size_t size = std::min(budget, front.text.size() - front.textSent);
@@ -66,10 +69,13 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
             count = ::sendfile(socket, front.body.file.get(), &offset, static_cast<std::size_t>(size));
             if (count == 0)
                 return WriteResult::FileShrank;
-            if (count > 0)
+            if (count > 0) {
                 front.bodySent += count;
+                frontBodyMoved = true;
+            }
         } else {
-            m_answers.pop_front();
+            popFront(moved);
+            frontBodyMoved = false;
             continue;
         }
         if (count < 0) {
@@ -82,9 +88,24 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
         m_unsent -= count;
     }
     // A finished answer lets go of its file at once.
-    while (!m_answers.empty() && m_answers.front().unsent() == 0)
-        m_answers.pop_front();
+    while (!m_answers.empty() && m_answers.front().unsent() == 0) {
+        popFront(moved);
+        frontBodyMoved = false;
+    }
+    if (moved && frontBodyMoved) {
+        const Answer& front = m_answers.front();
+        moved->push_back({front.body.path, front.bodySent, front.body.size});
+    }
     return m_answers.empty() ? WriteResult::Done : WriteResult::Blocked;
+}
+
+void OutgoingQueue::popFront(std::vector<FileMoved>* moved)
+{
+    Answer& done = m_answers.front();
+    // The path goes with the answer: it is moved, not copied, for the many small files.
+    if (moved && done.body.file.isOpen())
+        moved->push_back({std::move(done.body.path), done.body.size, done.body.size});
+    m_answers.pop_front();
 }
 
 std::optional<OutgoingQueue::CutFile> OutgoingQueue::cutFile() const

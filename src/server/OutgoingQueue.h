@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The answers queued for one connection, each a text and then optionally a
 // file's bytes, sent in the order they were queued.
@@ -40,12 +41,21 @@ public:
         std::int64_t size = 0;
     };
 
+    // How far a file body has gone out.
+    struct FileMoved {
+        std::string path;
+        std::int64_t sent = 0;
+        std::int64_t size = 0;
+    };
+
     void push(std::string text, FileBody body);
 
     // Sends up to `budget` bytes to `socket`, adding what went out to
     // `written`. Answers that went out whole are let go of, their files
-    // closed at once.
-    WriteResult writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody, std::int64_t& written);
+    // closed at once. When `moved` is given, every file body that went
+    // further is added to it, whole or as far as it went.
+    WriteResult writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody, std::int64_t& written,
+                          std::vector<FileMoved>* moved = nullptr);
 
     [[nodiscard]] bool empty() const { return m_answers.empty(); }
     [[nodiscard]] std::int64_t unsentBytes() const { return m_unsent; }
@@ -65,6 +75,9 @@ private:
             return static_cast<std::int64_t>(text.size() - textSent) + (body.size - bodySent);
         }
     };
+
+    // Lets go of the first answer, which went out whole.
+    void popFront(std::vector<FileMoved>* moved);
 
     std::deque<Answer> m_answers;
     std::int64_t m_unsent = 0;

@@ -16,6 +16,7 @@ void TarnwickServer::sweepLater()
     constexpr std::chrono::milliseconds kSweepInterval{250};
     m_loop.runAfter(kSweepInterval, [this] {
         m_core.slots().closeExpired();
+        m_core.attempts().finishOverdue();
         sweepLater();
     });
 }
@@ -82,6 +83,11 @@ void TarnwickServer::setRepairDescriptors(bool on)
 void TarnwickServer::setDescriptorServedHandler(std::function<void(const std::string&)> handler)
 {
     onIoThread([this, &handler] { m_core.service().setDescriptorServedHandler(std::move(handler)); });
+}
+
+void TarnwickServer::setAttemptHandler(std::function<void(const InstallAttempt&)> handler)
+{
+    onIoThread([this, &handler] { m_core.attempts().setChangeHandler(std::move(handler)); });
 }
 
 void TarnwickServer::resetLastSlot()

@@ -42,6 +42,9 @@ public:
     // Called on the I/O thread with the mapped path of every descriptor
     // answered with 200; it must not block.
     void setDescriptorServedHandler(std::function<void(const std::string& mappedPath)> handler);
+    // Called on the I/O thread with an install attempt each time it changes;
+    // it must not block.
+    void setAttemptHandler(std::function<void(const InstallAttempt&)> handler);
 
     void resetLastSlot();
     [[nodiscard]] SlotNumber lastSlot() const;

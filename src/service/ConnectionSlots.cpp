@@ -89,6 +89,15 @@ void ConnectionSlots::wsServer_FileCutShort(SlotNumber slot, const std::string& 
     m_log.WriteActivityLog(fileShrank ? path + " shrank while it was sent; the connection was " + progress
                                       : path + " " + progress,
                            slot);
+    if (m_attempts)
+        m_attempts->fileCutShort(slot, path, bytesSent, size);
+}
+
+void ConnectionSlots::wsServer_FileProgress(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
+                                            std::int64_t size)
+{
+    if (m_attempts)
+        m_attempts->fileProgress(slot, path, bytesSent, size);
 }
 
 std::size_t ConnectionSlots::wsServer_DescriptorsShort(SlotNumber /*slot*/)
@@ -149,6 +158,8 @@ void ConnectionSlots::UnloadSlot(SlotNumber slot)
     m_wsServer.Unload(slot);
     m_service.removeConnection(slot);
     m_activity.erase(slot);
+    if (m_attempts)
+        m_attempts->connectionClosed(slot);
 }
 
 bool ConnectionSlots::isSending(SlotNumber slot) const

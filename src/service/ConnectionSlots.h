@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActivityLog.h"
+#include "InstallAttempts.h"
 #include "RequestService.h"
 #include "SocketControl.h"
 
@@ -46,6 +47,8 @@ public:
     void wsServer_Error(SlotNumber slot, int number, const std::string& description) override;
     void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent, std::int64_t size,
                                bool fileShrank) override;
+    void wsServer_FileProgress(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
+                               std::int64_t size) override;
     // Closes idle connections, the longest idle first.
     std::size_t wsServer_DescriptorsShort(SlotNumber slot) override;
 
@@ -56,6 +59,8 @@ public:
     [[nodiscard]] SlotNumber lastSlot() const { return m_LastSlot; }
 
     void setLimits(ConnectionLimits limits) { m_limits = limits; }
+    // Tells `attempts` how the files sent went out; none: not followed.
+    void followAttempts(InstallAttempts* attempts) { m_attempts = attempts; }
     // Closes the connections past a time limit, and says in the log, at most
     // once a minute, how many were closed and why. Called every so often.
     void closeExpired();
@@ -82,6 +87,7 @@ private:
     SocketControl& m_wsServer;
     RequestService& m_service;
     ActivityLog& m_log;
+    InstallAttempts* m_attempts = nullptr;
     std::function<TimePoint()> m_now;
     SlotNumber m_LastSlot = 0;
     ConnectionLimits m_limits;

@@ -1,34 +1,10 @@
 #include "RequestService.h"
 
-#include "AsciiText.h"
-#include "BoundedRead.h"
-#include "ByteRange.h"
-#include "DescriptorReader.h"
-#include "HostHeader.h"
-#include "InstallReport.h"
-#include "MimeType.h"
-#include "PrintableText.h"
 #include "Response.h"
-#include "WebText.h"
-#include "clsHttp.h"
 
-#include <stdexcept>
-
-namespace {
-
-// "(repaired: MIDlet-Jar-Size 20,482 (was 19,870), ...)", or nothing when
-// nothing changed.
-std::string repairNote(const RepairedDescriptor& repaired)
-{
-    if (repaired.changes.empty())
-        return {};
-    std::string note = " (repaired: ";
-    for (std::size_t i = 0; i < repaired.changes.size(); ++i)
-        note.append(i == 0 ? "" : ", ").append(repaired.changes[i]);
-    return note + ")";
-}
-
-} // namespace
+// How requests arrive and answers leave: each connection's requests taken
+// in order, its answers sent in the same order, and a peer that does not
+// read held up. What each request is answered with is RequestAnswers.cpp.
 
 RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
@@ -144,157 +120,6 @@ void RequestService::takeRequests(SlotNumber slot, const std::shared_ptr<Connect
     }
 }
 
-void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
-{
-    clsHttp message;
-    try {
-        message.importMessage(request);
-    } catch (const std::exception&) {
-        m_log.WriteActivityLog(std::string(kBadRequestMessage) + " The request line needs a method, a path and a version.",
-                               slot);
-        respond(slot, errorResponse(status::kBadRequest, kBadRequestMessage));
-        return;
-    }
-    if (message.m_Method == "GET") {
-        // The message object takes a header only with a body length; the fields are read from the text itself.
-        clsHttp header;
-        header.m_MessageHeader = std::string(request.substr(0, request.find(kBlankLine)));
-        ServeRequest(message.m_destFile, slot,
-                     {header.getProperty("Host"), header.getProperty("Range"), header.getProperty("Accept")});
-    } else if (message.m_Method == "POST") {
-        if (ReportAddresses::isReportPath(message.m_destFile))
-            return answerOwnReport(message.m_destFile, requestBody(request), slot);
-        // A phone takes anything but 200 for a failed report and sends it again.
-        if (const auto report = readInstallReport(requestBody(request))) {
-            m_log.WriteActivityLog(describeInstallReport(*report, message.m_destFile), slot);
-            PendingResponse receipt;
-            receipt.statusLine = status::kOk;
-            respond(slot, std::move(receipt));
-        }
-    }
-}
-
-void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const RequestFields& fields)
-{
-    std::string listedPath;
-    if (m_gameList) {
-        if (answerFromGameList(path, slot, fields, listedPath))
-            return;
-        path = listedPath;
-    }
-    const std::string mappedPath = mapRequestPath(m_VirtualDir, path);
-    OpenedGameFile opened = m_openFiles.open(m_VirtualDir, path, mappedPath);
-    switch (opened.status) {
-    case OpenedGameFile::Status::NotFound:
-        m_log.WriteActivityLog(mappedPath, slot);
-        m_log.WriteActivityLog(kNotFoundMessage, slot);
-        respond(slot, errorResponse(status::kNotFound, kNotFoundMessage));
-        return;
-    case OpenedGameFile::Status::Unreadable:
-        m_log.WriteActivityLog(mappedPath, slot);
-        m_log.WriteActivityLog(kUnreadableMessage, slot);
-        respond(slot, errorResponse(status::kServerError, kUnreadableMessage));
-        return;
-    case OpenedGameFile::Status::Opened:
-        break;
-    }
-    const std::string mimeType = GetMimeType(mappedPath);
-    if (m_repair && mimeType == kDescriptorType) {
-        const auto text = readBounded(opened.body.file.get(), kMaxDescriptorBytes);
-        if (const auto repaired = text ? repair(*text, path, slot, fields) : std::nullopt) {
-            m_log.WriteActivityLog(mappedPath + repairNote(*repaired), slot);
-            PendingResponse response;
-            response.statusLine = status::kOk;
-            response.mimeType = mimeType;
-            response.body = repaired->text;
-            response.descriptor = mappedPath;
-            respond(slot, std::move(response));
-            return;
-        }
-    }
-    std::string logLine = mappedPath;
-    PendingResponse response = fileResponse(opened, mimeType, fields, logLine);
-    m_log.WriteActivityLog(logLine, slot);
-    respond(slot, std::move(response));
-}
-
-RequestService::PendingResponse RequestService::fileResponse(OpenedGameFile& opened, const std::string& mimeType,
-                                                             const RequestFields& fields, std::string& logLine) const
-{
-    PendingResponse response;
-    response.statusLine = status::kOk;
-    response.mimeType = mimeType;
-    const std::int64_t size = opened.body.size;
-    const ByteRange range = fields.range.empty() ? ByteRange{} : readByteRange(fields.range, size);
-    switch (range.kind) {
-    case ByteRange::Kind::Whole:
-        if (mimeType == kDescriptorType)
-            response.descriptor = opened.body.path;
-        response.file = std::move(opened.body);
-        break;
-    case ByteRange::Kind::Part:
-        response.statusLine = status::kPartialContent;
-        response.contentRange =
-            "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" + std::to_string(size);
-        response.file = std::move(opened.body);
-        response.file.offset = range.first;
-        response.file.size = range.length();
-        logLine += " (bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + " of " +
-                   withThousands(size) + ")";
-        break;
-    case ByteRange::Kind::Unsatisfiable:
-        response.statusLine = status::kRangeNotSatisfiable;
-        response.contentRange = "bytes */" + std::to_string(size);
-        logLine += " (a range past its end, " + withThousands(size) + " bytes)";
-        break;
-    }
-    return response;
-}
-
-std::string RequestService::originFor(SlotNumber slot, const RequestFields& fields) const
-{
-    const std::optional<std::string> host = acceptedHost(fields.host);
-    return "http://" + (host ? *host : m_wsServer.localAddress(slot));
-}
-
-std::optional<RepairedDescriptor> RequestService::repair(std::string_view text, std::string_view path,
-                                                         SlotNumber slot, const RequestFields& fields)
-{
-    RepairContext context;
-    context.gameDirectory = m_VirtualDir;
-    context.descriptorPath = std::string(path);
-    context.origin = originFor(slot, fields);
-    context.pathsDecoded = m_gameList != nullptr;
-    const std::string reportPath = m_reports.nextPath();
-    context.reportAddress = context.origin + reportPath;
-    std::optional<RepairedDescriptor> repaired = repairDescriptor(text, context);
-    if (repaired)
-        m_reports.remember(reportPath, {context.descriptorPath, repaired->name, repaired->version,
-                                        m_wsServer.RemoteHostIP(slot), std::chrono::steady_clock::now()});
-    return repaired;
-}
-
-void RequestService::answerOwnReport(std::string_view path, std::string_view body, SlotNumber slot)
-{
-    const std::optional<InstallReport> report = readInstallReport(body, ReportCodes::Any);
-    const ReportAddresses::Download* download = m_reports.find(path);
-    std::string line = report ? reportTitle(*report) : "A report without a status code";
-    if (download) {
-        std::string game = download->gameName.empty() ? shownPath(download->descriptorPath) : download->gameName;
-        if (!download->gameVersion.empty())
-            game += " " + download->gameVersion;
-        line += " for " + game + " (" + shownPath(download->descriptorPath) + ", fetched by " +
-                download->phoneAddress + ")";
-    } else {
-        line += ", posted to an address this server never gave out (" + std::string(path) + ")";
-    }
-    m_log.WriteActivityLog(line, slot);
-    // Always 200: a phone sends a report that was not taken again and again.
-    PendingResponse receipt;
-    receipt.statusLine = status::kOk;
-    respond(slot, std::move(receipt));
-}
-
 RequestService::PendingResponse RequestService::errorResponse(std::string_view statusLine, std::string_view message)
 {
     PendingResponse response;
@@ -364,28 +189,4 @@ void RequestService::send(SlotNumber slot, PendingResponse& response)
     }
     if (m_descriptorServed && !response.descriptor.empty())
         m_descriptorServed(response.descriptor);
-}
-
-bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
-                                        std::string& servePath)
-{
-    GameListAnswer answer = m_gameList->answer(path, fields.accept);
-    if (answer.kind == GameListAnswer::Kind::ServeFile) {
-        servePath = std::move(answer.path);
-        return false;
-    }
-    if (m_repair && answer.mimeType == kDescriptorType) {
-        if (const auto repaired = repair(answer.body, decodeUrlPath(path.substr(0, path.find('?'))), slot, fields)) {
-            answer.body = repaired->text;
-            answer.logLines.front() += repairNote(*repaired);
-        }
-    }
-    for (const std::string& line : answer.logLines)
-        m_log.WriteActivityLog(line, slot);
-    PendingResponse response;
-    response.statusLine = std::move(answer.statusLine);
-    response.mimeType = std::move(answer.mimeType);
-    response.body = std::move(answer.body);
-    respond(slot, std::move(response));
-    return true;
 }

@@ -5,8 +5,10 @@
 #include "GameListService.h"
 #include "GameDirectory.h"
 #include "OpenFileCache.h"
+#include "InstallAttempts.h"
 #include "ReceiveBuffer.h"
 #include "ReportAddresses.h"
+#include "ServedGames.h"
 #include "SocketControl.h"
 
 #include <deque>
@@ -79,6 +81,8 @@ public:
         std::string host;  // Host: this server as the phone names it
         std::string range; // Range: the part of a file wanted
         std::string accept; // Accept: the markups the browser reads, for the game list
+        std::string userAgent;  // User-Agent: the phone's maker, model and platform
+        std::string wapProfile; // x-wap-profile: the phone's device profile
     };
 
     void ProcessRequest(std::string_view request, SlotNumber slot);
@@ -93,6 +97,9 @@ public:
     // (see repairDescriptor), with a report address of this server's own;
     // off, descriptors go out byte for byte as they are.
     void setRepairDescriptors(bool on) { m_repair = on; }
+    // Tells `attempts` every descriptor and archive served and every report
+    // taken, so that each install is followed to its end; none: not followed.
+    void followAttempts(InstallAttempts* attempts) { m_attempts = attempts; }
 
     // Closes the files kept open for the next requests, when descriptors
     // run short; returns how many were kept.
@@ -142,8 +149,19 @@ private:
                                  std::string& logLine) const;
     // The descriptor `text`, served at `path`, as a phone installs it; nothing
     // when it cannot be read as a descriptor.
+    // `reportPath` is this download's report address, as a path on this server.
     std::optional<RepairedDescriptor> repair(std::string_view text, std::string_view path, SlotNumber slot,
-                                             const RequestFields& fields);
+                                             const RequestFields& fields, std::string& reportPath);
+    // Tells the attempts of a descriptor file served at `path` with 200;
+    // `repaired` is what the repair made of it, if it did.
+    void followDescriptor(SlotNumber slot, const RequestFields& fields, std::string_view path,
+                          const std::string& mappedPath, const RepairedDescriptor* repaired,
+                          const std::string& reportPath);
+    // Tells the attempts of an archive file handed to the socket.
+    void followArchive(SlotNumber slot, const RequestFields& fields, const FileBody& file, std::int64_t fileSize);
+    // Tells the attempts of a report a phone posted to `path`.
+    void followReport(SlotNumber slot, std::string_view path, const InstallReport& report);
+    [[nodiscard]] InstallAttempts::Requester requester(SlotNumber slot, const RequestFields& fields) const;
     // A report posted to an address this server gave out.
     void answerOwnReport(std::string_view path, std::string_view body, SlotNumber slot);
     // This server as the phone reached it: "http://192.168.1.5:8080".
@@ -159,4 +177,6 @@ private:
     std::unique_ptr<GameListService> m_gameList;
     bool m_repair = false;
     ReportAddresses m_reports;
+    InstallAttempts* m_attempts = nullptr;
+    ServedGames m_servedGames;
 };

@@ -3,8 +3,11 @@
 ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock,
                        std::function<ConnectionSlots::TimePoint()> now)
     : m_log(sink, wsServer, clock)
+    , m_attempts(sink, clock, now)
     , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
     , m_slots(wsServer, m_service, m_log, std::move(now))
 {
     wsServer.setEventHandler(&m_slots);
+    m_service.followAttempts(&m_attempts);
+    m_slots.followAttempts(&m_attempts);
 }

@@ -2,12 +2,13 @@
 
 #include "ActivityLog.h"
 #include "ConnectionSlots.h"
+#include "InstallAttempts.h"
 #include "RequestService.h"
 #include "SocketControl.h"
 
-// The activity log, the request service and the connection slots wired
-// together over one socket array: the same wiring for the program and for
-// the tests, whatever the sockets are.
+// The activity log, the request service, the connection slots and the
+// install attempts they follow, wired together over one socket array: the
+// same wiring for the program and for the tests, whatever the sockets are.
 class ServerCore {
 public:
     // `now` tells the time for the connection limits (the steady clock by default).
@@ -18,9 +19,11 @@ public:
 
     RequestService& service() { return m_service; }
     ConnectionSlots& slots() { return m_slots; }
+    InstallAttempts& attempts() { return m_attempts; }
 
 private:
     ActivityLog m_log;
+    InstallAttempts m_attempts;
     RequestService m_service;
     ConnectionSlots m_slots;
 };

@@ -45,6 +45,11 @@ public:
     // connection's close.
     virtual void wsServer_FileCutShort(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
                                        std::int64_t size, bool fileShrank) = 0;
+    // Some of a file body handed to SendFile went out: `bytesSent` of its
+    // `size` bytes so far. Raised as slices of it go out, and once it went
+    // out whole (`bytesSent` equal to `size`).
+    virtual void wsServer_FileProgress(SlotNumber slot, const std::string& path, std::int64_t bytesSent,
+                                       std::int64_t size) = 0;
     // The listener `slot` cannot take a waiting connection without using
     // up the last descriptors: lets go of files kept open for later
     // requests or closes connections that can go, to make room, and returns

@@ -1,6 +1,9 @@
 #include "frmTarnwick.h"
 
 #include "ActivityLogView.h"
+#include "AttemptRelay.h"
+#include "PhoneAttemptsModel.h"
+#include "frmPhones.h"
 #include "LanAddresses.h"
 #include "LogRelay.h"
 #include "Version.h"
@@ -42,7 +45,10 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     , cmdStopListening(new QPushButton(QStringLiteral("Stop Server"), this))
     , txtWorkingStatus(new ActivityLogView(this))
     , Label2(new QLabel(QStringLiteral("Incoming Request Status:"), this))
+    , cmdPhones(new QPushButton(QStringLiteral("Phones\u2026"), this))
+    , m_attempts(new PhoneAttemptsModel(this))
     , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
+    , m_attemptRelay(std::make_unique<AttemptRelay>(*m_attempts))
     , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) {
         // Through the window's thread, so that the findings follow whatever
         // the handler that asked for the check still writes.
@@ -66,6 +72,8 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     cmdStopListening->setGeometry(twips(3758, 4995, 1635, 405));
     txtWorkingStatus->setGeometry(twips(120, 825, 7005, 4005));
     Label2->setGeometry(twips(135, 585, 2220, 240));
+    // At the right end of the bottom row, flush with the log.
+    cmdPhones->setGeometry(twips(5490, 4995, 1635, 405));
 
     txtVirtualDir->setEnabled(false);
     cmdStopListening->setEnabled(false);
@@ -73,18 +81,22 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     // Enter on a focused button presses that button.
     cmdBrowse->setAutoDefault(true);
     cmdStopListening->setAutoDefault(true);
+    cmdPhones->setAutoDefault(true);
     setTabOrder(cmdListen, cmdBrowse);
     setTabOrder(cmdBrowse, cmdStopListening);
-    setTabOrder(cmdStopListening, txtWorkingStatus);
+    setTabOrder(cmdStopListening, cmdPhones);
+    setTabOrder(cmdPhones, txtWorkingStatus);
 
     connect(cmdListen, &QPushButton::clicked, this, &frmTarnwick::cmdListen_Click);
     connect(cmdStopListening, &QPushButton::clicked, this, &frmTarnwick::cmdStopListening_Click);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmTarnwick::cmdBrowse_Click);
+    connect(cmdPhones, &QPushButton::clicked, this, &frmTarnwick::cmdPhones_Click);
 
     // A descriptor served after its game changed is checked again.
     m_server->setDescriptorServedHandler([check = m_gameCheck.get()](const std::string& mappedPath) {
         check->descriptorServed(mappedPath);
     });
+    m_server->setAttemptHandler([relay = m_attemptRelay.get()](const InstallAttempt& attempt) { relay->post(attempt); });
     Form_Load();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -187,6 +199,16 @@ void frmTarnwick::cmdBrowse_Click()
     m_server->setGameDirectory(m_VirtualDir);
     if (chosen)
         checkGames();
+}
+
+void frmTarnwick::cmdPhones_Click()
+{
+    // Made once and kept: its rows and sorting stay as the operator left them.
+    if (!m_phonesWindow)
+        m_phonesWindow = new frmPhones(*m_attempts, this);
+    m_phonesWindow->show();
+    m_phonesWindow->raise();
+    m_phonesWindow->activateWindow();
 }
 
 void frmTarnwick::SetButtonsListening()

@@ -10,13 +10,17 @@
 #include <string>
 
 class ActivityLogView;
+class AttemptRelay;
 class LogRelay;
+class PhoneAttemptsModel;
+class frmPhones;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // The main window: the game directory with its "..." button, the activity
-// log, and the Start Server and Stop Server buttons. It owns the server for
+// log, the Start Server and Stop Server buttons, and Phones… that opens the
+// Phones window. It owns the server for
 // the whole run; loading it starts the server on the port from the settings
 // file.
 class frmTarnwick final : public QWidget {
@@ -29,6 +33,11 @@ public:
     [[nodiscard]] QPushButton* startButton() const { return cmdListen; }
     [[nodiscard]] QPushButton* stopButton() const { return cmdStopListening; }
     [[nodiscard]] QPushButton* browseButton() const { return cmdBrowse; }
+    [[nodiscard]] QPushButton* phonesButton() const { return cmdPhones; }
+    // The Phones window, once it was opened.
+    [[nodiscard]] frmPhones* phonesWindow() const { return m_phonesWindow; }
+    // What the engine tells of install attempts goes through it.
+    [[nodiscard]] AttemptRelay& attemptRelay() const { return *m_attemptRelay; }
     [[nodiscard]] QLineEdit* directoryField() const { return txtVirtualDir; }
     [[nodiscard]] ActivityLogView* activityLog() const { return txtWorkingStatus; }
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
@@ -47,6 +56,7 @@ private:
     void cmdListen_Click();
     void cmdStopListening_Click();
     void cmdBrowse_Click();
+    void cmdPhones_Click();
     void SetButtonsListening();
     void SetButtonsStopped();
 
@@ -70,9 +80,14 @@ private:
     QPushButton* cmdStopListening;
     ActivityLogView* txtWorkingStatus;
     QLabel* Label2;
+    QPushButton* cmdPhones;
+    PhoneAttemptsModel* m_attempts;
+    frmPhones* m_phonesWindow = nullptr;
 
     // Before the check and the server: their entries go through it until they end.
     std::unique_ptr<LogRelay> m_logRelay;
+    // Likewise for the attempts the engine follows.
+    std::unique_ptr<AttemptRelay> m_attemptRelay;
     // Before the server, whose I/O thread asks it to re-check served games:
     // the server stops first, then the check, which sends no more lines.
     std::unique_ptr<GameCheck> m_gameCheck;

@@ -2,8 +2,11 @@
 
 #include "Eventually.h"
 #include "LoopbackClient.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 #include <future>
 #include <map>
@@ -34,6 +37,10 @@ public:
     void wsServer_Close(SlotNumber slot) override { closes.push_back(slot); }
     void wsServer_Error(SlotNumber, int, const std::string&) override {}
     void wsServer_FileCutShort(SlotNumber, const std::string&, std::int64_t, std::int64_t, bool) override {}
+    void wsServer_FileProgress(SlotNumber slot, const std::string& path, std::int64_t sent, std::int64_t size) override
+    {
+        filesMoved[slot].push_back(path + " " + std::to_string(sent) + "/" + std::to_string(size));
+    }
     std::size_t wsServer_DescriptorsShort(SlotNumber) override { return 0; }
 
     bool accept = true;
@@ -41,6 +48,7 @@ public:
     std::vector<SlotNumber> requests;
     std::vector<SlotNumber> closes;
     std::map<SlotNumber, std::string> received;
+    std::map<SlotNumber, std::vector<std::string>> filesMoved;
 
 private:
     EpollSocketControl& m_sockets;
@@ -142,6 +150,42 @@ TEST_F(EpollSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
     ASSERT_TRUE(client.waitForClose(10000));
     EXPECT_EQ(client.receivedWithin(0).size(), big.size());
     EXPECT_TRUE(onLoop([this] { return events.closes.empty(); })) << "closing from this end raises no close event";
+}
+
+// A phone's install is followed by how far its archive went: a large file
+// in steps up to its whole size, a small one whole at once.
+TEST_F(EpollSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
+{
+    TempDirectory files;
+    const std::string large(3 * OutgoingQueue::kSliceBytes + 5, 'L');
+    const auto open = [&](const std::string& name, const std::string& contents) {
+        const std::string path = files.write(name, contents).string();
+        return FileBody{SharedDescriptor(FileDescriptor(::open(path.c_str(), O_RDONLY))),
+                        static_cast<std::int64_t>(contents.size()),
+                        name};
+    };
+    LoopbackClient client;
+    ASSERT_TRUE(client.connectTo(port));
+    ASSERT_TRUE(eventuallyOnLoop([this] { return events.lastSlot == 1; }));
+    onLoop([&] {
+        sockets.SendFile(1, "head:", open("small.jad", "MIDlet-Name: x\r\n"));
+        sockets.SendFile(1, "head:", open("large.jar", large));
+    });
+    ASSERT_TRUE(client.readBytes(10 + 16 + large.size()));
+    ASSERT_TRUE(eventuallyOnLoop([&] {
+        const auto& moved = events.filesMoved[1];
+        return !moved.empty() && moved.back() == "large.jar " + std::to_string(large.size()) + "/" +
+                                                     std::to_string(large.size());
+    }));
+    const std::vector<std::string> moved = onLoop([this] { return events.filesMoved[1]; });
+    EXPECT_EQ(moved.front(), "small.jad 16/16");
+    std::int64_t last = 0;
+    for (std::size_t i = 1; i < moved.size(); ++i) {
+        const std::int64_t sent = std::stoll(moved[i].substr(moved[i].find(' ') + 1));
+        EXPECT_GT(sent, last) << moved[i];
+        last = sent;
+    }
+    EXPECT_GE(moved.size(), 3U) << "the large file is reported slice by slice";
 }
 
 TEST_F(EpollSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningOnClose)

@@ -104,8 +104,10 @@ TEST_F(InstallReportLoopback, APhoneReportsToTheAddressOfARepairedDescriptor)
     EXPECT_EQ(commandOutput("curl -s -i -H 'Transfer-Encoding: chunked' -H 'Expect:' --data-binary '906 Invalid "
                             "Descriptor' '" + address + "'"),
               kReceipt);
-    EXPECT_EQ(messages(), std::vector<std::string>{"Install report 906 Invalid descriptor for A (a.jad, fetched by "
-                                                   "127.0.0.1)"});
+    EXPECT_EQ(messages(), (std::vector<std::string>{
+                              "Install report 906 Invalid descriptor for A (a.jad, fetched by 127.0.0.1)",
+                              "127.0.0.1: A failed: 906 Invalid descriptor \u2014 the phone cannot read the "
+                              "descriptor; fix a.jad"}));
 }
 
 TEST_F(InstallReportLoopback, ClosesAfterAMalformedChunkedBody)

@@ -79,7 +79,8 @@ TEST_F(RepairedDescriptors, TieAReportToTheGameAndThePhone)
     EXPECT_EQ(sockets.sentOn(2), receipt + receipt + receipt + receipt + receipt);
     const std::string game = " for Racer 1.0.2 (Racer.jad, fetched by 10.0.0.1)\r\n";
     const std::vector<std::string> expected{
-        "Install report 900 Success" + game, "Install report 951 Invalid download descriptor version" + game,
+        "Install report 900 Success" + game, "10.0.0.1 installed Racer 1.0.2 (900 Success) in 0 s\r\n",
+        "Install report 951 Invalid download descriptor version" + game,
         "Install report 950 unknown code" + game,
         "Install report 904 JAR size mismatch, posted to an address this server never gave out "
         "(/.install-report/never-given)\r\n",
