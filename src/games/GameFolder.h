@@ -49,6 +49,10 @@ struct GameFolder {
     std::vector<GameEntry> games;
     // The folder had more entries than kMaxFolderEntries.
     bool cut = false;
+    // For a list shown to one phone: the games from this index on need more
+    // than the phone has; the note stands before them.
+    std::size_t beyondPhoneFrom = SIZE_MAX;
+    std::string beyondPhoneNote;
 
     bool operator==(const GameFolder&) const = default;
 };

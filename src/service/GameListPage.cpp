@@ -87,8 +87,10 @@ public:
             return m_markup.folder(encodeUrlPath(m_folderPath + name + "/"), name + "/");
         }
         index -= m_folder.folders.size();
-        if (index < m_folder.games.size())
-            return m_markup.game(listedGame(m_folderPath, m_folder.games[index], number));
+        if (index < m_folder.games.size()) {
+            std::string written = index == m_folder.beyondPhoneFrom ? m_markup.note(m_folder.beyondPhoneNote) : "";
+            return written + m_markup.game(listedGame(m_folderPath, m_folder.games[index], number));
+        }
         return m_markup.note(m_notes[index - m_folder.games.size()]);
     }
 

@@ -7,9 +7,12 @@
 #include "IconAddress.h"
 #include "MadeDescriptor.h"
 #include "MimeType.h"
+#include "PhoneIdentity.h"
+#include "PlatformFit.h"
 #include "Response.h"
 #include "WebText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 
@@ -107,7 +110,8 @@ void GameListService::setGameDirectory(std::string virtualDir)
     m_catalogue.setGameDirectory(m_virtualDir);
 }
 
-GameListAnswer GameListService::answer(std::string_view requestPath, std::string_view accept)
+GameListAnswer GameListService::answer(std::string_view requestPath, std::string_view accept,
+                                       std::string_view userAgent)
 {
     // The query chooses a page, or keeps a phone's cache fresh: it is never part of a file's name.
     const std::size_t queryAt = requestPath.find('?');
@@ -120,7 +124,7 @@ GameListAnswer GameListService::answer(std::string_view requestPath, std::string
     const std::string mapped = mapRequestPath(m_virtualDir, path);
     std::error_code error;
     if (fs::is_directory(mapped, error))
-        return answerFolder(path, query, mapped, accept);
+        return answerFolder(path, query, mapped, accept, userAgent);
     if (GetMimeType(path) == kDescriptorType && !fs::exists(mapped, error)) {
         if (const std::optional<fs::path> archive = loneArchive(mapped))
             return answerMadeDescriptor(mapped, *archive);
@@ -129,7 +133,8 @@ GameListAnswer GameListService::answer(std::string_view requestPath, std::string
 }
 
 GameListAnswer GameListService::answerFolder(const std::string& path, std::string_view query,
-                                             const std::string& mapped, std::string_view accept)
+                                             const std::string& mapped, std::string_view accept,
+                                             std::string_view userAgent)
 {
     const std::string folderPath = folderPathOf(path);
     const std::string index = folderPath + "index.html";
@@ -137,10 +142,12 @@ GameListAnswer GameListService::answerFolder(const std::string& path, std::strin
     if (fs::is_regular_file(mapRequestPath(m_virtualDir, index), error))
         return serveFile(index);
     const ListMarkup markup = chooseListMarkup(accept);
-    const std::shared_ptr<const GameFolder> listing = m_catalogue.folder(folderPath);
+    std::shared_ptr<const GameFolder> listing = m_catalogue.folder(folderPath);
     if (!listing)
         return answered(status::kOk, mimeTypeOf(markup), buildPendingPage(folderPath, markup), {mapped});
-    const std::vector<std::size_t>& pageStarts = pageStartsOf(folderPath, listing, markup);
+    const std::string profile = highestPlatformToken(userAgent.substr(0, kMaxPhoneHeaderBytes), "MIDP");
+    listing = listingFor(folderPath, listing, profile);
+    const std::vector<std::size_t>& pageStarts = pageStartsOf(folderPath + "\n" + profile, listing, markup);
     // A page past the end, from a list that has since grown shorter, is its last.
     const std::size_t page = std::min(pageOf(query), pageStarts.size() - 1);
     return answered(status::kOk, mimeTypeOf(markup), buildGameListPage(folderPath, *listing, markup, pageStarts, page),
@@ -156,6 +163,31 @@ GameListAnswer GameListService::answerIcon(std::string_view path)
                         {std::string(path), std::string(kNotFoundMessage) + " No game has this icon (any longer)."});
     // Icons come with the page that shows them and are not logged apart.
     return answered(status::kOk, "image/png", std::move(*png), {});
+}
+
+std::shared_ptr<const GameFolder> GameListService::listingFor(const std::string& folderPath,
+                                                              const std::shared_ptr<const GameFolder>& listing,
+                                                              const std::string& profile)
+{
+    if (profile.empty())
+        return listing;
+    const std::string key = folderPath + "\n" + profile;
+    if (const auto found = m_phoneListings.find(key); found != m_phoneListings.end() && found->second.source == listing)
+        return found->second.ordered;
+    const Platform phone{profile, {}};
+    const auto runs = [&phone](const GameEntry& game) { return !platformShortfall(phone, {game.profile, {}}); };
+    std::shared_ptr<const GameFolder> shown = listing;
+    if (!std::all_of(listing->games.begin(), listing->games.end(), runs)) {
+        auto ordered = std::make_shared<GameFolder>(*listing);
+        const auto beyond = std::stable_partition(ordered->games.begin(), ordered->games.end(), runs);
+        ordered->beyondPhoneFrom = static_cast<std::size_t>(beyond - ordered->games.begin());
+        ordered->beyondPhoneNote = "Games that need more than this phone has (" + profile + "):";
+        shown = std::move(ordered);
+    }
+    if (m_phoneListings.size() >= kMaxKeptSplits)
+        m_phoneListings.clear();
+    m_phoneListings[key] = {listing, shown};
+    return shown;
 }
 
 const std::vector<std::size_t>& GameListService::pageStartsOf(const std::string& folderPath,

@@ -23,8 +23,10 @@ public:
     void setGameDirectory(std::string virtualDir);
 
     // The answer to a GET of `requestPath` (as sent, query and all) from a
-    // browser that sent `accept`.
-    [[nodiscard]] GameListAnswer answer(std::string_view requestPath, std::string_view accept);
+    // browser that sent `accept`, on a phone that sent `userAgent`: games the
+    // phone cannot run are listed after the others, under a note.
+    [[nodiscard]] GameListAnswer answer(std::string_view requestPath, std::string_view accept,
+                                        std::string_view userAgent = {});
 
     [[nodiscard]] GameCatalogue& catalogue() { return m_catalogue; }
 
@@ -34,13 +36,24 @@ private:
         std::vector<std::size_t> pageStarts;
     };
 
+    struct PhoneListing {
+        std::shared_ptr<const GameFolder> source;
+        std::shared_ptr<const GameFolder> ordered;
+    };
+
     GameListAnswer answerFolder(const std::string& path, std::string_view query, const std::string& mapped,
-                                std::string_view accept);
+                                std::string_view accept, std::string_view userAgent);
+    // The listing as a phone with `profile` sees it: what it cannot run last.
+    std::shared_ptr<const GameFolder> listingFor(const std::string& folderPath,
+                                                 const std::shared_ptr<const GameFolder>& listing,
+                                                 const std::string& profile);
     GameListAnswer answerIcon(std::string_view path);
     const std::vector<std::size_t>& pageStartsOf(const std::string& folderPath,
                                                  const std::shared_ptr<const GameFolder>& listing, ListMarkup markup);
 
     std::string m_virtualDir;
     GameCatalogue m_catalogue;
+    // Keyed by the folder and the phone's profile.
     std::map<std::pair<std::string, ListMarkup>, Split> m_splits;
+    std::map<std::string, PhoneListing> m_phoneListings;
 };

@@ -240,7 +240,7 @@ void RequestService::answerOwnReport(std::string_view path, std::string_view bod
 bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
                                         std::string& servePath)
 {
-    GameListAnswer answer = m_gameList->answer(path, fields.accept);
+    GameListAnswer answer = m_gameList->answer(path, fields.accept, fields.userAgent);
     if (answer.kind == GameListAnswer::Kind::ServeFile) {
         servePath = std::move(answer.path);
         return false;

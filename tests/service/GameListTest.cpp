@@ -293,6 +293,29 @@ TEST_F(GameList, AnswersInTheMarkupTheBrowserPrefersButNeverNegotiatesAGame)
     }
 }
 
+TEST_F(GameList, ListsTheGamesAPhoneCannotRunLastUnderANote)
+{
+    for (const auto& [stem, profile] : {std::pair{"alpha", "MIDP-2.0"}, {"beta", "MIDP-1.0"}, {"gamma", ""}}) {
+        games.write(std::string(stem) + ".jad", "MIDlet-Name: " + std::string(stem) + "\r\n" +
+                                                    (*profile ? "MicroEdition-Profile: " + std::string(profile) + "\r\n" : ""));
+    }
+    const std::string oldPhone = "User-Agent: Nokia3410/05.06 Profile/MIDP-1.0 Configuration/CLDC-1.0\r\n";
+    for (const std::string& accept : {std::string(), kXhtmlAccept, kWmlAccept}) {
+        const Answer page = fetch("/", accept + oldPhone);
+        EXPECT_EQ(gameLinks(page.body), (std::vector<std::string>{"/beta.jad", "/gamma.jad", "/alpha.jad"})) << page.body;
+        const auto note = page.body.find("Games that need more than this phone has (MIDP-1.0):");
+        EXPECT_NE(note, std::string::npos) << page.body;
+        EXPECT_LT(note, page.body.find("/alpha.jad")) << page.body;
+        EXPECT_GT(note, page.body.find("/gamma.jad")) << page.body;
+    }
+    // A phone that can run them all, or says nothing, sees the list in its order, without the note.
+    for (const std::string& fields : {std::string("User-Agent: SonyEricssonK750i/R1AA Profile/MIDP-2.0\r\n"), std::string()}) {
+        const Answer page = fetch("/", fields);
+        EXPECT_EQ(gameLinks(page.body), (std::vector<std::string>{"/alpha.jad", "/beta.jad", "/gamma.jad"}));
+        EXPECT_EQ(page.body.find("need more than"), std::string::npos);
+    }
+}
+
 TEST_F(GameList, SplitsTwoThousandGamesIntoPagesThatFitEachInOrderOnce)
 {
     // Names repeat in other letter cases: those games follow their file names.
@@ -332,8 +355,9 @@ TEST_F(GameList, SplitsTwoThousandGamesIntoPagesThatFitEachInOrderOnce)
             const bool hasPrevious = answer.body.find(">Previous</a>") != std::string::npos;
             EXPECT_EQ(hasNext, page < pages) << path;
             EXPECT_EQ(hasPrevious, page > 1) << path;
-            if (page < pages)
+            if (page < pages) {
                 EXPECT_NE(answer.body.find("href=\"/?page=" + std::to_string(page + 1) + "\""), std::string::npos);
+            }
             if (markup.type != "text/vnd.wap.wml") {
                 EXPECT_EQ(answer.body.find("accesskey=\"#\">Next") != std::string::npos, page < pages);
                 for (std::size_t key = 1; key <= std::min<std::size_t>(9, onPage.size()); ++key)
