@@ -40,15 +40,21 @@ const ServedGame& ServedGames::lookUp(std::string_view gameDirectory, std::strin
                                       std::string_view origin)
 {
     const std::string descriptorFile = mapRequestPath(gameDirectory, descriptorPath);
+    const auto now = std::chrono::steady_clock::now();
+    const auto found = m_games.find(descriptorFile);
+    if (found != m_games.end() && now - found->second.lookedAt < kLookAgainAfter)
+        return found->second.game;
     const FileVersion descriptor = versionOf(descriptorFile);
-    if (const auto found = m_games.find(descriptorFile); found != m_games.end()) {
+    if (found != m_games.end()) {
         Entry& entry = found->second;
-        if (entry.descriptor == descriptor && entry.archive == versionOf(entry.game.archivePath))
+        if (entry.descriptor == descriptor && entry.archive == versionOf(entry.game.archivePath)) {
+            entry.lookedAt = now;
             return entry.game;
+        }
     }
     if (m_games.size() >= kMaxKept)
         m_games.clear();
-    Entry entry{descriptor, {}, read(gameDirectory, descriptorPath, descriptorFile, origin)};
+    Entry entry{descriptor, {}, read(gameDirectory, descriptorPath, descriptorFile, origin), now};
     entry.archive = versionOf(entry.game.archivePath);
     return (m_games[descriptorFile] = std::move(entry)).game;
 }

@@ -2,6 +2,7 @@
 
 #include "PlatformFit.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,10 +26,12 @@ struct ServedGame {
 // The games whose descriptors were served, read from their files once for
 // each version of them (the descriptor's and the archive's size and time
 // of change), so that a busy server does not open every archive for every
-// request.
+// request; and a descriptor served again within kLookAgainAfter is not
+// even looked at again.
 class ServedGames {
 public:
     static constexpr std::size_t kMaxKept = 1'000;
+    static constexpr std::chrono::milliseconds kLookAgainAfter{1000};
 
     // The game of the descriptor at `descriptorPath` (a request path) in
     // `gameDirectory`, this server reached at `origin`.
@@ -44,6 +47,7 @@ private:
         FileVersion descriptor;
         FileVersion archive;
         ServedGame game;
+        std::chrono::steady_clock::time_point lookedAt;
     };
 
     static FileVersion versionOf(const std::string& path);

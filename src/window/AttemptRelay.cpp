@@ -2,10 +2,9 @@
 
 #include "PhoneAttemptsModel.h"
 
-#include <QMetaObject>
-
 AttemptRelay::AttemptRelay(PhoneAttemptsModel& model)
     : m_model(model)
+    , m_pacer([this] { return handOver(); })
 {
 }
 
@@ -17,24 +16,28 @@ void AttemptRelay::post(const InstallAttempt& attempt)
         // The model shows no more than its newest rows: older ones waiting are let go.
         if (m_pending.size() > static_cast<std::size_t>(PhoneAttemptsModel::kMaxRows))
             m_pending.erase(m_pending.begin());
-        if (m_posted)
+        if (m_awake)
             return;
-        m_posted = true;
+        m_awake = true;
     }
-    QMetaObject::invokeMethod(this, &AttemptRelay::deliver, Qt::QueuedConnection);
+    m_pacer.wake();
 }
 
-void AttemptRelay::deliver()
+bool AttemptRelay::handOver()
 {
     std::map<std::uint64_t, InstallAttempt> taken;
     {
         std::lock_guard lock(m_mutex);
+        if (m_pending.empty()) {
+            m_awake = false;
+            return false;
+        }
         taken.swap(m_pending);
-        m_posted = false;
     }
     std::vector<InstallAttempt> changed;
     changed.reserve(taken.size());
     for (auto& [id, attempt] : taken)
         changed.push_back(std::move(attempt));
     m_model.apply(changed);
+    return true;
 }

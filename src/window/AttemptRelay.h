@@ -1,8 +1,7 @@
 #pragma once
 
+#include "FramePacer.h"
 #include "InstallAttempt.h"
-
-#include <QObject>
 
 #include <cstdint>
 #include <map>
@@ -13,9 +12,9 @@ class PhoneAttemptsModel;
 
 // Hands the install attempts from the engine's thread to the model on the
 // window's thread: each change costs the engine a moment's lock and a copy;
-// they reach the model in batches, at most one hand-over waiting at a time,
-// an attempt changed many times meanwhile only in its newest state.
-class AttemptRelay final : public QObject {
+// they reach the model in batches at most once a frame (see FramePacer), an
+// attempt changed many times meanwhile only in its newest state.
+class AttemptRelay final {
 public:
     // Lives on the window's thread, as `model` does.
     explicit AttemptRelay(PhoneAttemptsModel& model);
@@ -24,11 +23,13 @@ public:
     void post(const InstallAttempt& attempt);
 
 private:
-    void deliver();
+    // False when nothing was waiting.
+    bool handOver();
 
     PhoneAttemptsModel& m_model;
+    FramePacer m_pacer;
     std::mutex m_mutex;
     // By id: the model takes them in that order.
     std::map<std::uint64_t, InstallAttempt> m_pending;
-    bool m_posted = false;
+    bool m_awake = false;
 };

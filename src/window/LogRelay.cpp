@@ -2,16 +2,9 @@
 
 #include "ActivityLogView.h"
 
-#include <QMetaObject>
-#include <QTimerEvent>
-
-namespace {
-// A frame of the screen: sooner than this nobody could see the entries anyway.
-constexpr int kFrameMilliseconds = 16;
-} // namespace
-
 LogRelay::LogRelay(ActivityLogView& view, int output)
     : m_view(view)
+    , m_pacer([this] { return handOver(); })
     , m_mirror(output,
                [this](const std::string& why) { appendEntry(formatLogEntry(SystemClock().localNow(), "", why)); })
 {
@@ -31,23 +24,7 @@ void LogRelay::appendEntry(std::string_view entry)
             return;
         m_awake = true;
     }
-    QMetaObject::invokeMethod(this, &LogRelay::deliver, Qt::QueuedConnection);
-}
-
-void LogRelay::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != m_frame.timerId()) {
-        QObject::timerEvent(event);
-        return;
-    }
-    m_frame.stop();
-    deliver();
-}
-
-void LogRelay::deliver()
-{
-    if (handOver())
-        m_frame.start(kFrameMilliseconds, Qt::PreciseTimer, this);
+    m_pacer.wake();
 }
 
 bool LogRelay::handOver()

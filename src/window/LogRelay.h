@@ -1,10 +1,10 @@
 #pragma once
 
 #include "ActivityLog.h"
+#include "FramePacer.h"
 #include "StdoutMirror.h"
 
 #include <QObject>
-#include <QBasicTimer>
 
 #include <mutex>
 #include <string>
@@ -23,7 +23,7 @@ class ActivityLogView;
 // behind it, one wake-up a frame however many requests it serves. From the
 // window's thread the entries go into the view and to the mirror together,
 // in the order they came.
-class LogRelay final : public QObject, public LogSink {
+class LogRelay final : public LogSink {
 public:
     // Lives on the window's thread, as `view` does. `output` is where the
     // mirror writes: standard output unless a test gives another.
@@ -33,20 +33,15 @@ public:
 
     void appendEntry(std::string_view entry) override;
 
-protected:
-    void timerEvent(QTimerEvent* event) override;
-
 private:
-    // Hands over the waiting entries and comes back a frame later.
-    void deliver();
     // False, and asleep until the next entry, when none were waiting.
     bool handOver();
 
     ActivityLogView& m_view;
-    QBasicTimer m_frame;
+    FramePacer m_pacer;
     std::mutex m_mutex;
     std::string m_pending;
-    // A hand-over is posted or the frame timer runs: new entries just wait.
+    // The pacer is awake (a hand-over is posted or a frame runs): new entries just wait.
     bool m_awake = false;
     std::string m_delivering; // kept between hand-overs for its capacity
     StdoutMirror m_mirror; // last: its thread may still append here until it ends

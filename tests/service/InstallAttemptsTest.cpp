@@ -51,15 +51,15 @@ Event descriptor(int phone, int game, std::string reportPath = {})
 }
 Event archive(int phone, int game, std::int64_t offset = 0)
 {
-    return {Event::Kind::Archive, phone, game, offset};
+    return {Event::Kind::Archive, phone, game, offset, {}};
 }
 Event sent(int phone, std::int64_t bytes)
 {
-    return {Event::Kind::Sent, phone, 0, bytes};
+    return {Event::Kind::Sent, phone, 0, bytes, {}};
 }
 Event cutShort(int phone, std::int64_t bytes)
 {
-    return {Event::Kind::CutShort, phone, 0, bytes};
+    return {Event::Kind::CutShort, phone, 0, bytes, {}};
 }
 Event report(int phone, std::string path, int code)
 {
@@ -67,7 +67,7 @@ Event report(int phone, std::string path, int code)
 }
 Event wait(std::int64_t seconds)
 {
-    return {Event::Kind::Wait, 0, 0, seconds};
+    return {Event::Kind::Wait, 0, 0, seconds, {}};
 }
 
 struct AttemptCase {
