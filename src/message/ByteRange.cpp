@@ -27,12 +27,12 @@ ByteRange readByteRange(std::string_view rangeField, std::int64_t size)
     const std::string_view field = trimBlanks(rangeField);
     if (!equalsIgnoringCase(field.substr(0, kUnit.size()), kUnit))
         return {};
-    const std::string_view spec = trimBlanks(field.substr(kUnit.size()));
-    const auto dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos)
+    const std::string_view range = trimBlanks(field.substr(kUnit.size()));
+    const auto dash = range.find('-');
+    if (dash == std::string_view::npos || range.find(',') != std::string_view::npos)
         return {};
-    const std::string_view from = trimBlanks(spec.substr(0, dash));
-    const std::string_view to = trimBlanks(spec.substr(dash + 1));
+    const std::string_view from = trimBlanks(range.substr(0, dash));
+    const std::string_view to = trimBlanks(range.substr(dash + 1));
     if (from.empty()) {
         // The last `suffix` bytes; a file shorter than that goes out whole.
         const auto suffix = position(to);
