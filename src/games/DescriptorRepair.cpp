@@ -11,6 +11,7 @@
 #include "Utf8.h"
 #include "WebText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -21,6 +22,14 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kJarUrl = "MIDlet-Jar-URL";
 constexpr std::string_view kJarSize = "MIDlet-Jar-Size";
+
+bool holdsControl(std::string_view value)
+{
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t') || byte == 0x7F;
+    });
+}
 
 bool endsLinesWithCrLf(std::string_view text)
 {
@@ -208,7 +217,8 @@ private:
             m_manifest = *manifest;
             for (const std::string_view name : {"MIDlet-Name", "MIDlet-Vendor", "MIDlet-Version"}) {
                 const auto found = manifest->value(name);
-                if (!found)
+                // Control characters make no name: a descriptor holding them would read as no text.
+                if (!found || holdsControl(*found))
                     continue;
                 // As a phone decodes the manifest: what is not UTF-8 becomes U+FFFD.
                 const std::string wanted = withReplacementCharacters(*found);
