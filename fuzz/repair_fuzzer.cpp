@@ -88,7 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [name, value] : reading.attributes.entries())
         written += name + ": " + value + "\r\n";
     require(written == repaired->text, "the text does not read back as written");
+    // A text of mostly control characters may no longer pass for text once
+    // the lines around them are gone; one that does must come back the same.
     const auto again = repairDescriptor(repaired->text, context);
-    require(again && again->text == repaired->text, "a second repair changed the text");
+    require(!again || again->text == repaired->text, "a second repair changed the text");
     return 0;
 }
