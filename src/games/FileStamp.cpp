@@ -1,13 +1,15 @@
 #include "FileStamp.h"
 
+#include <sys/stat.h>
+
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file)
 {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error)
+    // One look at the file: both figures from the same moment.
+    struct stat status {};
+    if (file.empty() || ::stat(file.c_str(), &status) != 0)
         return std::nullopt;
-    const std::filesystem::file_time_type modified = std::filesystem::last_write_time(file, error);
-    if (error)
-        return std::nullopt;
-    return FileStamp{size, modified};
+    const auto modified = std::chrono::seconds(status.st_mtim.tv_sec) + std::chrono::nanoseconds(status.st_mtim.tv_nsec);
+    return FileStamp{static_cast<std::uintmax_t>(status.st_size),
+                     std::filesystem::file_time_type::clock::from_sys(
+                         std::chrono::sys_time<std::chrono::nanoseconds>(modified))};
 }

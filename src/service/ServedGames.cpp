@@ -4,15 +4,6 @@
 #include "GameDirectory.h"
 #include "JarUrl.h"
 
-#include <sys/stat.h>
-
-ServedGames::FileVersion ServedGames::versionOf(const std::string& path)
-{
-    struct stat status {};
-    if (path.empty() || ::stat(path.c_str(), &status) != 0)
-        return {};
-    return {status.st_size, static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
-}
 
 ServedGame ServedGames::read(std::string_view gameDirectory, std::string_view descriptorPath,
                              const std::string& descriptorFile, std::string_view origin)
@@ -44,10 +35,10 @@ const ServedGame& ServedGames::lookUp(std::string_view gameDirectory, std::strin
     const auto found = m_games.find(descriptorFile);
     if (found != m_games.end() && now - found->second.lookedAt < kLookAgainAfter)
         return found->second.game;
-    const FileVersion descriptor = versionOf(descriptorFile);
+    const std::optional<FileStamp> descriptor = fileStamp(descriptorFile);
     if (found != m_games.end()) {
         Entry& entry = found->second;
-        if (entry.descriptor == descriptor && entry.archive == versionOf(entry.game.archivePath)) {
+        if (entry.descriptor == descriptor && entry.archive == fileStamp(entry.game.archivePath)) {
             entry.lookedAt = now;
             return entry.game;
         }
@@ -55,6 +46,6 @@ const ServedGame& ServedGames::lookUp(std::string_view gameDirectory, std::strin
     if (m_games.size() >= kMaxKept)
         m_games.clear();
     Entry entry{descriptor, {}, read(gameDirectory, descriptorPath, descriptorFile, origin), now};
-    entry.archive = versionOf(entry.game.archivePath);
+    entry.archive = fileStamp(entry.game.archivePath);
     return (m_games[descriptorFile] = std::move(entry)).game;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "FileStamp.h"
 #include "PlatformFit.h"
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,19 +40,13 @@ public:
     const ServedGame& lookUp(std::string_view gameDirectory, std::string_view descriptorPath, std::string_view origin);
 
 private:
-    struct FileVersion {
-        std::int64_t size = -1;
-        std::int64_t changed = 0;
-        bool operator==(const FileVersion&) const = default;
-    };
     struct Entry {
-        FileVersion descriptor;
-        FileVersion archive;
+        std::optional<FileStamp> descriptor;
+        std::optional<FileStamp> archive;
         ServedGame game;
         std::chrono::steady_clock::time_point lookedAt;
     };
 
-    static FileVersion versionOf(const std::string& path);
     static ServedGame read(std::string_view gameDirectory, std::string_view descriptorPath,
                            const std::string& descriptorFile, std::string_view origin);
 
