@@ -28,6 +28,8 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
 {
     const std::uint64_t newestShown = m_rows.empty() ? 0 : m_rows.front().id;
     std::vector<const InstallAttempt*> fresh;
+    int firstChanged = static_cast<int>(m_rows.size());
+    int lastChanged = -1;
     for (const InstallAttempt& attempt : changed) {
         if (attempt.id > newestShown) {
             fresh.push_back(&attempt);
@@ -36,8 +38,16 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
         const int row = rowOf(attempt.id);
         if (row < 0)
             continue;
-        m_rows[static_cast<std::size_t>(row)] = attempt;
-        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        m_rows[static_cast<std::size_t>(row)] = rowFor(attempt);
+        firstChanged = std::min(firstChanged, row);
+        lastChanged = std::max(lastChanged, row);
+    }
+    // Told once for the whole batch, and only of the columns an attempt's
+    // progress changes: a sorted view then moves rows only when it sorts by
+    // one of them, instead of re-sorting for every row that changed.
+    if (lastChanged >= 0) {
+        for (const int column : {Step, Advice})
+            emit dataChanged(index(firstChanged, column), index(lastChanged, column), {Qt::DisplayRole});
     }
     // More new ones than are shown: only the newest are.
     if (fresh.size() > static_cast<std::size_t>(kMaxRows))
@@ -45,7 +55,7 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
     if (!fresh.empty()) {
         beginInsertRows({}, 0, static_cast<int>(fresh.size()) - 1);
         for (const InstallAttempt* attempt : fresh)
-            m_rows.push_front(*attempt);
+            m_rows.push_front(rowFor(*attempt));
         endInsertRows();
     }
     if (m_rows.size() > static_cast<std::size_t>(kMaxRows)) {
@@ -55,11 +65,37 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
     }
 }
 
+PhoneAttemptsModel::Row PhoneAttemptsModel::rowFor(const InstallAttempt& attempt)
+{
+    Row row;
+    row.id = attempt.id;
+    row.cells[Phone] = fromUtf8(attempt.phone);
+    row.cells[Address] = fromUtf8(attempt.address);
+    row.cells[Game] = fromUtf8(attempt.game);
+    row.cells[Step] = fromUtf8(stepText(attempt));
+    row.cells[Time] = timeOf(attempt.started);
+    // Before the phone says it failed, the warning is the advice.
+    row.cells[Advice] = fromUtf8(attempt.advice.empty() ? attempt.warning : attempt.advice);
+    row.toolTip =
+        fromUtf8(attempt.descriptor + (attempt.platform.empty() ? "" : ", phone with " + attempt.platform));
+    return row;
+}
+
 int PhoneAttemptsModel::rowOf(std::uint64_t id) const
 {
     const auto found = std::lower_bound(m_rows.begin(), m_rows.end(), id,
-                                        [](const InstallAttempt& row, std::uint64_t wanted) { return row.id > wanted; });
+                                        [](const Row& row, std::uint64_t wanted) { return row.id > wanted; });
     return found == m_rows.end() || found->id != id ? -1 : static_cast<int>(found - m_rows.begin());
+}
+
+std::uint64_t PhoneAttemptsModel::attemptId(int row) const
+{
+    return m_rows[static_cast<std::size_t>(row)].id;
+}
+
+const QString& PhoneAttemptsModel::cell(int row, int column) const
+{
+    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
 }
 
 int PhoneAttemptsModel::rowCount(const QModelIndex& parent) const
@@ -72,41 +108,16 @@ int PhoneAttemptsModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString PhoneAttemptsModel::text(const InstallAttempt& attempt, int column)
-{
-    switch (column) {
-    case Phone:
-        return fromUtf8(attempt.phone);
-    case Address:
-        return fromUtf8(attempt.address);
-    case Game:
-        return fromUtf8(attempt.game);
-    case Step:
-        return fromUtf8(stepText(attempt));
-    case Time:
-        return timeOf(attempt.started);
-    case Advice:
-        // Before the phone says it failed, the warning is the advice.
-        return fromUtf8(attempt.advice.empty() ? attempt.warning : attempt.advice);
-    default:
-        return {};
-    }
-}
-
 QVariant PhoneAttemptsModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
+    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()) || index.column() >= ColumnCount)
         return {};
-    const InstallAttempt& attempt = m_rows[static_cast<std::size_t>(index.row())];
+    const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return text(attempt, index.column());
+        return row.cells[static_cast<std::size_t>(index.column())];
     case Qt::ToolTipRole:
-        return fromUtf8(attempt.descriptor + (attempt.platform.empty() ? "" : ", phone with " + attempt.platform));
-    case kSortRole:
-        if (index.column() == Time)
-            return QVariant(static_cast<qulonglong>(attempt.id));
-        return text(attempt, index.column());
+        return row.toolTip;
     default:
         return {};
     }

@@ -3,7 +3,9 @@
 #include "InstallAttempt.h"
 
 #include <QAbstractTableModel>
+#include <QString>
 
+#include <array>
 #include <deque>
 #include <vector>
 
@@ -13,13 +15,16 @@ class PhoneAttemptsModel final : public QAbstractTableModel {
 public:
     enum Column { Phone, Address, Game, Step, Time, Advice, ColumnCount };
     static constexpr int kMaxRows = 10'000;
-    // The role the window sorts by: the time column by the attempts' order.
-    static constexpr int kSortRole = Qt::UserRole;
 
     explicit PhoneAttemptsModel(QObject* parent = nullptr);
 
     // Takes the attempts' newest states, in the order of their ids.
     void apply(const std::vector<InstallAttempt>& changed);
+
+    // The attempt shown in `row`, by its id: the order they started in.
+    [[nodiscard]] std::uint64_t attemptId(int row) const;
+    // The text of a cell, as shown.
+    [[nodiscard]] const QString& cell(int row, int column) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -27,10 +32,18 @@ public:
     [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    // An attempt as the table shows it, its texts made once per change:
+    // drawing and sorting ten thousand rows then only reads them.
+    struct Row {
+        std::uint64_t id = 0;
+        std::array<QString, ColumnCount> cells;
+        QString toolTip;
+    };
+
+    [[nodiscard]] static Row rowFor(const InstallAttempt& attempt);
     // The row of attempt `id`, or -1 when it is not shown.
     [[nodiscard]] int rowOf(std::uint64_t id) const;
-    [[nodiscard]] static QString text(const InstallAttempt& attempt, int column);
 
     // Newest first: ids fall from row to row.
-    std::deque<InstallAttempt> m_rows;
+    std::deque<Row> m_rows;
 };

@@ -3,8 +3,8 @@
 #include <QWidget>
 
 class PhoneAttemptsModel;
+class PhoneAttemptsOrder;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTableView;
 
 // The Phones window: every install attempt, newest first, live as the
@@ -24,7 +24,7 @@ public:
     void copyRows() const;
 
 private:
-    QSortFilterProxyModel* m_sorted;
+    PhoneAttemptsOrder* m_sorted;
     QTableView* m_table;
     QPushButton* m_copy;
 };

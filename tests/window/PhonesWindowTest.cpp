@@ -104,6 +104,29 @@ TEST_F(PhonesWindow, SortsByAnyColumnAndCopiesWhatItShows)
                                                  "Sony Ericsson K750i\t192.0.2.1\tSnake 1.2.0\tinstalled\t09:01:00\t\n");
 }
 
+TEST_F(PhonesWindow, KeepsItsOrderAsAttemptsGoOn)
+{
+    InstallAttempt downloading = attempt(1, "Sony Ericsson K750i", "Snake 1.2.0", InstallAttempt::Step::Archive);
+    downloading.archiveSize = 200;
+    downloading.archiveReceived = 90;
+    post(downloading);
+    post(attempt(2, "Nokia 6300", "Racer 1.0", InstallAttempt::Step::Descriptor));
+    ASSERT_TRUE(waitFor([&] { return rows() == 2; }));
+    window.table()->sortByColumn(PhoneAttemptsModel::Step, Qt::AscendingOrder);
+    EXPECT_EQ(cell(0, PhoneAttemptsModel::Step), "archive 45 %");
+
+    // Sorted by the step, a row moves when its step does.
+    post(attempt(1, "Sony Ericsson K750i", "Snake 1.2.0", InstallAttempt::Step::Installed));
+    ASSERT_TRUE(waitFor([&] { return cell(1, PhoneAttemptsModel::Step) == "installed"; }));
+    EXPECT_EQ(cell(0, PhoneAttemptsModel::Phone), "Nokia 6300");
+
+    // Sorted by anything else, a step changes in place.
+    window.table()->sortByColumn(PhoneAttemptsModel::Phone, Qt::DescendingOrder);
+    post(attempt(2, "Nokia 6300", "Racer 1.0", InstallAttempt::Step::NoReport));
+    ASSERT_TRUE(waitFor([&] { return cell(1, PhoneAttemptsModel::Step) == "descriptor only, no report"; }));
+    EXPECT_EQ(cell(0, PhoneAttemptsModel::Phone), "Sony Ericsson K750i");
+}
+
 TEST_F(PhonesWindow, KeepsOnlyTheNewestAttempts)
 {
     const auto count = static_cast<std::uint64_t>(PhoneAttemptsModel::kMaxRows) + 5;
