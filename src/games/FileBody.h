@@ -61,10 +61,13 @@ private:
 
 // The body of an answer that is sent straight from an open file: `size`
 // bytes from `offset` (the whole file, as big as it was when it was looked
-// at, or the part a range asked for). `path` names it in the log.
+// at, or the part a range asked for). `path` names it in the log. A small
+// file known not to have changed since it was read may come with its whole
+// content, which is then sent instead of reading the file again.
 struct FileBody {
     SharedDescriptor file;
     std::int64_t size = 0;
     std::string path;
     std::int64_t offset = 0;
+    std::shared_ptr<const std::string> content;
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <ctime>
+
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,9 +34,17 @@ bool isClearOfTheLimit(int fd)
 
 } // namespace
 
-OpenFileCache::OpenFileCache(std::size_t capacity)
+OpenFileCache::OpenFileCache(std::size_t capacity, std::function<timespec()> now)
     : m_capacity(capacity)
+    , m_now(std::move(now))
 {
+}
+
+timespec OpenFileCache::wallClockNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
 }
 
 OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view requestPath,
@@ -45,9 +56,14 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
         struct stat now {};
         if (::stat(mappedPath.c_str(), &now) == 0 && isSameFile(kept->identity, now)) {
             kept->lastUse = ++m_uses;
+            // A file kept while it was new has its content kept once it has settled.
+            if (!kept->content)
+                kept->content = settledContent(*kept);
             OpenedGameFile opened;
             opened.status = OpenedGameFile::Status::Opened;
-            opened.body = FileBody{kept->file, static_cast<std::int64_t>(now.st_size), mappedPath};
+            const auto size = static_cast<std::int64_t>(now.st_size);
+            const bool contentFits = kept->content && static_cast<std::int64_t>(kept->content->size()) == size;
+            opened.body = FileBody{kept->file, size, mappedPath, 0, contentFits ? kept->content : nullptr};
             return opened;
         }
         std::erase_if(m_entries, [&mappedPath](const Entry& entry) { return entry.path == mappedPath; });
@@ -56,6 +72,25 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
     if (opened.status == OpenedGameFile::Status::Opened)
         keep(mappedPath, opened);
     return opened;
+}
+
+std::shared_ptr<const std::string> OpenFileCache::settledContent(const Entry& entry) const
+{
+    const struct stat& identity = entry.identity;
+    if (!S_ISREG(identity.st_mode) || identity.st_size > kMaxContentBytes)
+        return nullptr;
+    const timespec now = m_now();
+    const auto settled = [&now](const timespec& stamp) { return now.tv_sec - stamp.tv_sec > kSettled.count(); };
+    if (!settled(identity.st_ctim) || !settled(identity.st_mtim))
+        return nullptr;
+    auto content = std::make_shared<std::string>(static_cast<std::size_t>(identity.st_size), '\0');
+    const ssize_t read = ::pread(entry.file.get(), content->data(), content->size(), 0);
+    // Changed while it was read: it is read again from the file for every answer until it settles.
+    struct stat after {};
+    if (read != static_cast<ssize_t>(content->size()) || ::fstat(entry.file.get(), &after) != 0
+        || !isSameFile(identity, after) || after.st_size != identity.st_size)
+        return nullptr;
+    return content;
 }
 
 std::size_t OpenFileCache::release()
@@ -72,12 +107,16 @@ OpenFileCache::Entry* OpenFileCache::find(const std::string& mappedPath)
     return found == m_entries.end() ? nullptr : &*found;
 }
 
-void OpenFileCache::keep(const std::string& mappedPath, const OpenedGameFile& opened)
+void OpenFileCache::keep(const std::string& mappedPath, OpenedGameFile& opened)
 {
-    Entry entry{mappedPath, opened.body.file, {}, ++m_uses};
+    Entry entry{mappedPath, opened.body.file, {}, ++m_uses, nullptr};
     if (m_capacity == 0 || !isClearOfTheLimit(opened.body.file.get())
         || ::fstat(opened.body.file.get(), &entry.identity) != 0)
         return;
+    entry.content = settledContent(entry);
+    // The size the answer is sent with stays the one its open found.
+    if (entry.content && static_cast<std::int64_t>(entry.content->size()) == opened.body.size)
+        opened.body.content = entry.content;
     if (m_entries.size() == m_capacity)
         m_entries.erase(std::min_element(m_entries.begin(), m_entries.end(),
                                          [](const Entry& a, const Entry& b) { return a.lastUse < b.lastUse; }));

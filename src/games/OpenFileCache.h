@@ -4,7 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstddef>
+#include <ctime>
+#include <functional>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,7 +20,11 @@
 // looked up again (one stat, following links as an open does): a file
 // replaced, removed or renamed away, or whose type, owner or permissions
 // changed, is opened anew, so the answer is the one a fresh open would give,
-// and the size is the one the file has now.
+// and the size is the one the file has now. The content of a small file is
+// kept too once the file has been left alone for a while: a later change
+// then gets a change time of its own, which the stat shows, while a change
+// within the tick of the clock that stamped the last one could not be told
+// from it.
 //
 // Bounded in descriptors, and never keeps one close to the descriptor limit,
 // where the reserve for files being sent and the settings begins. I/O
@@ -24,8 +32,13 @@
 class OpenFileCache {
 public:
     static constexpr std::size_t kDefaultCapacity = 16;
+    // Files up to this size have their content kept.
+    static constexpr std::int64_t kMaxContentBytes = 16 * 1024;
+    // How long a file must have been left alone for its content to be kept.
+    static constexpr std::chrono::seconds kSettled{2};
 
-    explicit OpenFileCache(std::size_t capacity = kDefaultCapacity);
+    // `now` tells the wall-clock time that file stamps are compared with.
+    explicit OpenFileCache(std::size_t capacity = kDefaultCapacity, std::function<timespec()> now = wallClockNow);
 
     // As openGameFile, from the cache when the file is still the one kept.
     [[nodiscard]] OpenedGameFile open(std::string_view virtualDir, std::string_view requestPath,
@@ -41,12 +54,18 @@ private:
         SharedDescriptor file;
         struct stat identity {};
         std::uint64_t lastUse = 0;
+        std::shared_ptr<const std::string> content;
     };
 
     [[nodiscard]] Entry* find(const std::string& mappedPath);
-    void keep(const std::string& mappedPath, const OpenedGameFile& opened);
+    void keep(const std::string& mappedPath, OpenedGameFile& opened);
+    // The content of the kept file when it is small and settled, read
+    // between two looks that find it unchanged; else nothing.
+    [[nodiscard]] std::shared_ptr<const std::string> settledContent(const Entry& entry) const;
+    [[nodiscard]] static timespec wallClockNow();
 
     std::size_t m_capacity;
+    std::function<timespec()> m_now;
     std::vector<Entry> m_entries;
     std::uint64_t m_uses = 0;
 };

@@ -1,5 +1,6 @@
 #include "Acceptor.h"
 
+#include "DottedAddress.h"
 #include "WouldBlock.h"
 
 #include <cerrno>
@@ -41,7 +42,7 @@ Acceptor::~Acceptor()
 {
     while (!m_listeners.empty())
         close(m_listeners.begin()->first);
-    for (const ConnectionRequestId waiting : m_waiting)
+    for (const auto& [waiting, peer] : m_waiting)
         ::close(static_cast<int>(waiting));
 }
 
@@ -123,7 +124,10 @@ void Acceptor::onReady(SlotNumber slot)
             if ((next < 0 || lowOnDescriptors(next, kReservedDescriptors)) && !makeRoom(slot))
                 return pause(slot, EMFILE);
         }
-        const int fd = ::accept4(socket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        // The peer's address comes with the connection: asking for it later costs a system call.
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        const int fd = ::accept4(socket, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (wouldBlock(errno))
                 return;
@@ -139,13 +143,23 @@ void Acceptor::onReady(SlotNumber slot)
         m_lastAccepted = fd;
         if (Listener* still = listenerAt(slot))
             still->failing = false;
-        m_waiting.insert(fd);
+        m_waiting.emplace(fd, dottedAddress(peer));
         if (m_events)
             m_events->wsServer_ConnectionRequest(slot, fd);
         // Nobody took it over: the connection is refused.
         if (m_waiting.erase(fd))
             ::close(fd);
     }
+}
+
+std::optional<std::string> Acceptor::takeOver(ConnectionRequestId requestId)
+{
+    const auto found = m_waiting.find(requestId);
+    if (found == m_waiting.end())
+        return std::nullopt;
+    std::string peer = std::move(found->second);
+    m_waiting.erase(found);
+    return peer;
 }
 
 bool Acceptor::makeRoom(SlotNumber slot)

@@ -5,9 +5,9 @@
 #include "SocketControl.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 // The listening sockets of the elements that listen, and the connections
 // taken from them that wait for an element to take them over. Each
@@ -36,8 +36,9 @@ public:
     // The port the slot listens on, as the system gave it (for port 0).
     [[nodiscard]] std::uint16_t boundPort(SlotNumber slot) const;
 
-    // Whether the connection still waits; if so, it is the caller's now.
-    [[nodiscard]] bool takeOver(ConnectionRequestId requestId) { return m_waiting.erase(requestId) > 0; }
+    // When the connection still waits, it is the caller's now, and this is
+    // its peer's address ("192.168.1.5"; empty when the system did not say).
+    [[nodiscard]] std::optional<std::string> takeOver(ConnectionRequestId requestId);
 
 private:
     struct Listener {
@@ -58,8 +59,8 @@ private:
     EventLoop& m_loop;
     SocketEvents* m_events = nullptr;
     std::unordered_map<SlotNumber, Listener> m_listeners;
-    // Accepted by the system, not yet taken over by an element.
-    std::unordered_set<ConnectionRequestId> m_waiting;
+    // Accepted by the system, not yet taken over by an element; with the peer's address.
+    std::unordered_map<ConnectionRequestId, std::string> m_waiting;
     // The descriptor of the connection taken last: how close to the limit
     // the process runs.
     int m_lastAccepted = 0;

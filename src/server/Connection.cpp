@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "DottedAddress.h"
 #include "WouldBlock.h"
 
 #include <algorithm>
@@ -21,8 +22,6 @@ constexpr std::size_t kMaxInputBytes = 64 * 1024;
 Connection::Connection(int acceptedSocket)
     : socket(acceptedSocket)
 {
-    const int on = 1;
-    ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 Connection::ReadResult Connection::readSome(std::span<char> buffer)
@@ -44,6 +43,17 @@ Connection::ReadResult Connection::readSome(std::span<char> buffer)
 OutgoingQueue::WriteResult Connection::writeSome(OutgoingQueue::SmallBodyBuffer& smallBody, std::int64_t& written,
                                                  std::vector<OutgoingQueue::FileMoved>* moved)
 {
+    // The first write of a connection leaves at once whatever the setting:
+    // nothing is waiting for the peer's acknowledgement yet. Any write after
+    // it could be held back until the peer acknowledges the last one, so
+    // small answers are made to leave at once from then on: a connection that
+    // sends one answer in one write, as most do, never needs to be told.
+    if (!sendsAtOnce && (hasWritten || !output.leavesInOneWrite(smallBody.size(), OutgoingQueue::kSliceBytes))) {
+        const int on = 1;
+        ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        sendsAtOnce = true;
+    }
+    hasWritten = true;
     return output.writeSome(socket.get(), OutgoingQueue::kSliceBytes, smallBody, written, moved);
 }
 
@@ -61,29 +71,11 @@ void Connection::updateInterest(EventLoop& loop)
     loop.modify(watch, wanted);
 }
 
-namespace {
-
-// "192.168.1.5", or nothing when the system cannot say.
-std::string dotted(const sockaddr_in& address)
-{
-    std::array<char, INET_ADDRSTRLEN> text{};
-    return ::inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size()) ? std::string(text.data()) : std::string();
-}
-
-} // namespace
-
-std::string Connection::peerAddress() const
-{
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    return ::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 ? dotted(peer) : std::string();
-}
-
 std::string Connection::localAddress() const
 {
     sockaddr_in local{};
     socklen_t length = sizeof local;
     if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return {};
-    return dotted(local) + ":" + std::to_string(ntohs(local.sin_port));
+    return dottedAddress(local) + ":" + std::to_string(ntohs(local.sin_port));
 }

@@ -13,7 +13,6 @@
 struct Connection {
     enum class ReadResult { Nothing, Arrived, Broken };
 
-    // Takes over an accepted socket, which then sends small answers at once.
     explicit Connection(int acceptedSocket);
 
     // Reads once into `input`, unless it is full or the peer shut its side.
@@ -25,8 +24,6 @@ struct Connection {
     [[nodiscard]] bool finished() const { return peerShut && output.empty() && input.empty(); }
     // Brings the readiness watched for in line with the connection's state.
     void updateInterest(EventLoop& loop);
-    // The peer's address in dotted form; empty when the system cannot say.
-    [[nodiscard]] std::string peerAddress() const;
     // "192.168.1.5:8080": where the peer reached this server.
     [[nodiscard]] std::string localAddress() const;
 
@@ -39,4 +36,8 @@ struct Connection {
     bool peerShut = false;
     // Sends at the end of this turn.
     bool flushQueued = false;
+    // Something was written to the socket already.
+    bool hasWritten = false;
+    // The socket sends small segments without waiting for acknowledgements.
+    bool sendsAtOnce = false;
 };

@@ -92,12 +92,14 @@ bool EpollSocketControl::Listen(SlotNumber slot, std::string& error)
 void EpollSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
 {
     Element* found = element(slot);
-    if (!found || !m_acceptor.takeOver(requestId))
+    if (!found)
+        return;
+    std::optional<std::string> peer = m_acceptor.takeOver(requestId);
+    if (!peer)
         return;
     closeConnection(slot);
     auto connection = std::make_unique<Connection>(static_cast<int>(requestId));
-    found->remoteHostIP = connection->peerAddress();
-    found->localAddress = connection->localAddress();
+    found->remoteHostIP = std::move(*peer);
     connection->interest = EPOLLIN;
     connection->watch = m_loop.watch(connection->socket.get(), EPOLLIN,
                                      [this, slot](std::uint32_t events) { onConnectionReady(slot, events); });
@@ -153,8 +155,10 @@ std::string EpollSocketControl::RemoteHostIP(SlotNumber slot) const
 
 std::string EpollSocketControl::localAddress(SlotNumber slot) const
 {
-    const Element* found = element(slot);
-    return found ? found->localAddress : std::string();
+    // Asked for rarely (a descriptor repaired for a request without a Host
+    // field): the system is asked then, not for every connection.
+    const Connection* connection = connectionAt(slot);
+    return connection ? connection->localAddress() : std::string();
 }
 
 EpollSocketControl::Element* EpollSocketControl::element(SlotNumber slot)
@@ -181,12 +185,15 @@ const Connection* EpollSocketControl::connectionAt(SlotNumber slot) const
     return found ? found->connection.get() : nullptr;
 }
 
-std::unique_ptr<Connection> EpollSocketControl::release(SlotNumber slot)
+std::unique_ptr<Connection> EpollSocketControl::release(SlotNumber slot, Afterwards afterwards)
 {
     Element* found = element(slot);
     if (!found || !found->connection)
         return nullptr;
-    m_loop.unwatch(found->connection->watch);
+    if (afterwards == Afterwards::ClosedAtOnce)
+        m_loop.unwatchClosing(found->connection->watch);
+    else
+        m_loop.unwatch(found->connection->watch);
     return std::move(found->connection);
 }
 
@@ -267,7 +274,7 @@ void EpollSocketControl::lose(SlotNumber slot, bool fileShrank)
 
 void EpollSocketControl::closeConnection(SlotNumber slot)
 {
-    std::unique_ptr<Connection> closed = release(slot);
+    std::unique_ptr<Connection> closed = release(slot, Afterwards::KeptOpen);
     if (!closed)
         return;
     // What arrived and was not taken is dropped with the element's close.

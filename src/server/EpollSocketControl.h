@@ -65,9 +65,12 @@ private:
     // each.
     Connection* connectionAt(SlotNumber slot);
     [[nodiscard]] const Connection* connectionAt(SlotNumber slot) const;
+    // What becomes of a connection taken out of its element.
+    enum class Afterwards { ClosedAtOnce, KeptOpen };
     // Takes the slot's connection out of its element, no longer watched;
-    // nullptr when it has none.
-    std::unique_ptr<Connection> release(SlotNumber slot);
+    // nullptr when it has none. One closed at once must be closed before
+    // anything else is watched.
+    std::unique_ptr<Connection> release(SlotNumber slot, Afterwards afterwards = Afterwards::ClosedAtOnce);
 
     void onConnectionReady(SlotNumber slot, std::uint32_t events);
     // Sends a slice and raises what came of it.

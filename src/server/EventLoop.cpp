@@ -78,6 +78,11 @@ void EventLoop::unwatch(WatchId id)
     m_watches.erase(found);
 }
 
+void EventLoop::unwatchClosing(WatchId id)
+{
+    m_watches.erase(id);
+}
+
 EventLoop::TimerId EventLoop::runAfter(std::chrono::milliseconds delay, std::function<void()> task)
 {
     const TimerId id = m_nextTimer++;

@@ -30,6 +30,10 @@ public:
     WatchId watch(int fd, std::uint32_t events, Handler handler);
     void modify(WatchId id, std::uint32_t events);
     void unwatch(WatchId id);
+    // As unwatch, for a descriptor that is closed before anything else is
+    // watched: closing it takes it out of the system's set, so telling the
+    // system first would be a system call for nothing.
+    void unwatchClosing(WatchId id);
 
     TimerId runAfter(std::chrono::milliseconds delay, std::function<void()> task);
     void cancel(TimerId id);

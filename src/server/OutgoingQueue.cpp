@@ -43,12 +43,18 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
         const auto bodySize = static_cast<std::size_t>(front.body.size);
         if (front.textSent == 0 && front.bodySent == 0 && bodySize > 0 && bodySize <= smallBody.size()
             && front.text.size() + bodySize <= budget) {
-            const ssize_t read = ::pread(front.body.file.get(), smallBody.data(), bodySize, front.body.offset);
-            if (read < 0)
-                return WriteResult::Broken;
-            if (static_cast<std::size_t>(read) < bodySize)
-                return WriteResult::FileShrank;
-            count = sendTogether(socket, front.text, std::string_view(smallBody.data(), bodySize));
+            std::string_view body;
+            if (front.body.content) {
+                body = std::string_view(*front.body.content).substr(static_cast<std::size_t>(front.body.offset), bodySize);
+            } else {
+                const ssize_t read = ::pread(front.body.file.get(), smallBody.data(), bodySize, front.body.offset);
+                if (read < 0)
+                    return WriteResult::Broken;
+                if (static_cast<std::size_t>(read) < bodySize)
+                    return WriteResult::FileShrank;
+                body = std::string_view(smallBody.data(), bodySize);
+            }
+            count = sendTogether(socket, front.text, body);
             if (count > 0) {
                 const auto head = std::min(static_cast<std::size_t>(count), front.text.size());
                 front.textSent = head;
@@ -97,6 +103,16 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
         moved->push_back({front.body.path, front.bodySent, front.body.size});
     }
     return m_answers.empty() ? WriteResult::Done : WriteResult::Blocked;
+}
+
+bool OutgoingQueue::leavesInOneWrite(std::size_t smallBodyLimit, std::size_t budget) const
+{
+    if (m_answers.size() != 1)
+        return false;
+    const Answer& only = m_answers.front();
+    const auto bodySize = static_cast<std::size_t>(only.body.size);
+    return only.textSent == 0 && only.bodySent == 0 && bodySize <= smallBodyLimit
+           && only.text.size() + bodySize <= budget;
 }
 
 void OutgoingQueue::popFront(std::vector<FileMoved>* moved)

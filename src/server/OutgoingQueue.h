@@ -58,6 +58,9 @@ public:
                           std::vector<FileMoved>* moved = nullptr);
 
     [[nodiscard]] bool empty() const { return m_answers.empty(); }
+    // Whether all that is queued goes out in one write: a single answer
+    // whose head and small body (up to `smallBodyLimit`) fit one slice of `budget`.
+    [[nodiscard]] bool leavesInOneWrite(std::size_t smallBodyLimit, std::size_t budget) const;
     [[nodiscard]] std::int64_t unsentBytes() const { return m_unsent; }
     [[nodiscard]] std::size_t unsentAnswers() const { return m_answers.size(); }
     // The file of the first answer, if it has not gone out whole.

@@ -38,6 +38,6 @@ bool AttemptRelay::handOver()
     changed.reserve(taken.size());
     for (auto& [id, attempt] : taken)
         changed.push_back(std::move(attempt));
-    m_model.apply(changed);
+    m_model.apply(std::move(changed));
     return true;
 }

@@ -24,13 +24,13 @@ PhoneAttemptsModel::PhoneAttemptsModel(QObject* parent)
 {
 }
 
-void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
+void PhoneAttemptsModel::apply(std::vector<InstallAttempt> changed)
 {
-    const std::uint64_t newestShown = m_rows.empty() ? 0 : m_rows.front().id;
-    std::vector<const InstallAttempt*> fresh;
+    const std::uint64_t newestShown = m_rows.empty() ? 0 : m_rows.front().attempt.id;
+    std::vector<InstallAttempt*> fresh;
     int firstChanged = static_cast<int>(m_rows.size());
     int lastChanged = -1;
-    for (const InstallAttempt& attempt : changed) {
+    for (InstallAttempt& attempt : changed) {
         if (attempt.id > newestShown) {
             fresh.push_back(&attempt);
             continue;
@@ -38,7 +38,7 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
         const int row = rowOf(attempt.id);
         if (row < 0)
             continue;
-        m_rows[static_cast<std::size_t>(row)] = rowFor(attempt);
+        m_rows[static_cast<std::size_t>(row)] = Row{std::move(attempt), std::nullopt};
         firstChanged = std::min(firstChanged, row);
         lastChanged = std::max(lastChanged, row);
     }
@@ -54,8 +54,8 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
         fresh.erase(fresh.begin(), fresh.end() - kMaxRows);
     if (!fresh.empty()) {
         beginInsertRows({}, 0, static_cast<int>(fresh.size()) - 1);
-        for (const InstallAttempt* attempt : fresh)
-            m_rows.push_front(rowFor(*attempt));
+        for (InstallAttempt* attempt : fresh)
+            m_rows.push_front(Row{std::move(*attempt), std::nullopt});
         endInsertRows();
     }
     if (m_rows.size() > static_cast<std::size_t>(kMaxRows)) {
@@ -65,37 +65,37 @@ void PhoneAttemptsModel::apply(const std::vector<InstallAttempt>& changed)
     }
 }
 
-PhoneAttemptsModel::Row PhoneAttemptsModel::rowFor(const InstallAttempt& attempt)
+std::array<QString, PhoneAttemptsModel::ColumnCount> PhoneAttemptsModel::cellsOf(const InstallAttempt& attempt)
 {
-    Row row;
-    row.id = attempt.id;
-    row.cells[Phone] = fromUtf8(attempt.phone);
-    row.cells[Address] = fromUtf8(attempt.address);
-    row.cells[Game] = fromUtf8(attempt.game);
-    row.cells[Step] = fromUtf8(stepText(attempt));
-    row.cells[Time] = timeOf(attempt.started);
+    std::array<QString, ColumnCount> cells;
+    cells[Phone] = fromUtf8(attempt.phone);
+    cells[Address] = fromUtf8(attempt.address);
+    cells[Game] = fromUtf8(attempt.game);
+    cells[Step] = fromUtf8(stepText(attempt));
+    cells[Time] = timeOf(attempt.started);
     // Before the phone says it failed, the warning is the advice.
-    row.cells[Advice] = fromUtf8(attempt.advice.empty() ? attempt.warning : attempt.advice);
-    row.toolTip =
-        fromUtf8(attempt.descriptor + (attempt.platform.empty() ? "" : ", phone with " + attempt.platform));
-    return row;
+    cells[Advice] = fromUtf8(attempt.advice.empty() ? attempt.warning : attempt.advice);
+    return cells;
 }
 
 int PhoneAttemptsModel::rowOf(std::uint64_t id) const
 {
     const auto found = std::lower_bound(m_rows.begin(), m_rows.end(), id,
-                                        [](const Row& row, std::uint64_t wanted) { return row.id > wanted; });
-    return found == m_rows.end() || found->id != id ? -1 : static_cast<int>(found - m_rows.begin());
+                                        [](const Row& row, std::uint64_t wanted) { return row.attempt.id > wanted; });
+    return found == m_rows.end() || found->attempt.id != id ? -1 : static_cast<int>(found - m_rows.begin());
 }
 
 std::uint64_t PhoneAttemptsModel::attemptId(int row) const
 {
-    return m_rows[static_cast<std::size_t>(row)].id;
+    return m_rows[static_cast<std::size_t>(row)].attempt.id;
 }
 
 const QString& PhoneAttemptsModel::cell(int row, int column) const
 {
-    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    const Row& shown = m_rows[static_cast<std::size_t>(row)];
+    if (!shown.cells)
+        shown.cells = cellsOf(shown.attempt);
+    return (*shown.cells)[static_cast<std::size_t>(column)];
 }
 
 int PhoneAttemptsModel::rowCount(const QModelIndex& parent) const
@@ -112,12 +112,13 @@ QVariant PhoneAttemptsModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()) || index.column() >= ColumnCount)
         return {};
-    const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return row.cells[static_cast<std::size_t>(index.column())];
-    case Qt::ToolTipRole:
-        return row.toolTip;
+        return cell(index.row(), index.column());
+    case Qt::ToolTipRole: {
+        const InstallAttempt& attempt = m_rows[static_cast<std::size_t>(index.row())].attempt;
+        return fromUtf8(attempt.descriptor + (attempt.platform.empty() ? "" : ", phone with " + attempt.platform));
+    }
     default:
         return {};
     }

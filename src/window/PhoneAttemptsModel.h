@@ -7,6 +7,7 @@
 
 #include <array>
 #include <deque>
+#include <optional>
 #include <vector>
 
 // The install attempts the Phones window shows, newest first: one row per
@@ -19,7 +20,7 @@ public:
     explicit PhoneAttemptsModel(QObject* parent = nullptr);
 
     // Takes the attempts' newest states, in the order of their ids.
-    void apply(const std::vector<InstallAttempt>& changed);
+    void apply(std::vector<InstallAttempt> changed);
 
     // The attempt shown in `row`, by its id: the order they started in.
     [[nodiscard]] std::uint64_t attemptId(int row) const;
@@ -32,15 +33,15 @@ public:
     [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    // An attempt as the table shows it, its texts made once per change:
-    // drawing and sorting ten thousand rows then only reads them.
+    // An attempt and, once the table asked for them, its texts: made once
+    // per change, when shown or sorted, and never for the many attempts that
+    // change while the window is closed or out of sight.
     struct Row {
-        std::uint64_t id = 0;
-        std::array<QString, ColumnCount> cells;
-        QString toolTip;
+        InstallAttempt attempt;
+        mutable std::optional<std::array<QString, ColumnCount>> cells;
     };
 
-    [[nodiscard]] static Row rowFor(const InstallAttempt& attempt);
+    [[nodiscard]] static std::array<QString, ColumnCount> cellsOf(const InstallAttempt& attempt);
     // The row of attempt `id`, or -1 when it is not shown.
     [[nodiscard]] int rowOf(std::uint64_t id) const;
 

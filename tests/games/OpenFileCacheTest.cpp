@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -32,7 +35,10 @@ struct Served {
 Served served(OpenedGameFile opened)
 {
     Served result{opened.status, {}, opened.body.file.get()};
-    if (opened.status == OpenedGameFile::Status::Opened) {
+    // Sent from the content that came with it, or else read from the file.
+    if (opened.body.content) {
+        result.bytes = opened.body.content->substr(0, static_cast<std::size_t>(opened.body.size));
+    } else if (opened.status == OpenedGameFile::Status::Opened) {
         result.bytes.resize(static_cast<std::size_t>(opened.body.size));
         const ssize_t read = ::pread(opened.body.file.get(), result.bytes.data(), result.bytes.size(), 0);
         result.bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(read, 0)));
@@ -55,8 +61,18 @@ public:
     std::string path(const std::string& name) const { return games.string() + "/" + name; }
 
     TempDirectory games;
-    OpenFileCache cache;
+    // How far the cache's clock runs ahead: an hour ahead, every file looks
+    // left alone long enough for its content to be kept.
+    std::time_t clockAhead = 0;
+    OpenFileCache cache{OpenFileCache::kDefaultCapacity, [this] {
+                            timespec now{};
+                            ::clock_gettime(CLOCK_REALTIME, &now);
+                            now.tv_sec += clockAhead;
+                            return now;
+                        }};
 };
+
+constexpr std::time_t kAnHour = 3600;
 
 // A change made to the served file between two requests, and what the second
 // must find.
@@ -72,20 +88,25 @@ void PrintTo(const ChangeCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class FileChange : public OpenFileCacheTest, public testing::WithParamInterface<ChangeCase> {};
+// Each change, with the file's content kept and without.
+class FileChange : public OpenFileCacheTest, public testing::WithParamInterface<std::tuple<ChangeCase, bool>> {
+protected:
+    const ChangeCase& change() const { return std::get<0>(GetParam()); }
+};
 
 TEST_P(FileChange, IsSeenAtTheVeryNextRequest)
 {
+    clockAhead = std::get<1>(GetParam()) ? kAnHour : 0;
     games.write("a.jad", "first");
     games.write("other.jad", "other");
     ASSERT_EQ(ask("/a.jad").bytes, "first");
     ASSERT_EQ(cache.size(), 1u);
 
-    GetParam().change(*this);
+    change().change(*this);
 
     const Served second = ask("/a.jad");
-    EXPECT_EQ(second.status, GetParam().status);
-    EXPECT_EQ(second.bytes, GetParam().bytes);
+    EXPECT_EQ(second.status, change().status);
+    EXPECT_EQ(second.bytes, change().bytes);
     EXPECT_EQ(second, fresh("/a.jad"));
 }
 
@@ -94,7 +115,7 @@ const auto kNotFound = OpenedGameFile::Status::NotFound;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileChange,
-    testing::Values(
+    testing::Combine(testing::Values(
         ChangeCase{"nothing", [](OpenFileCacheTest&) {}, kOpened, "first"},
         ChangeCase{"replaced by one of the same size",
                    [](OpenFileCacheTest& t) {
@@ -116,6 +137,13 @@ INSTANTIATE_TEST_SUITE_P(
                    kOpened, "fir"},
         ChangeCase{"rewritten where it is, longer", [](OpenFileCacheTest& t) { t.games.write("a.jad", "firsts"); },
                    kOpened, "firsts"},
+        // Past the clock's tick, so that the change has a time of its own.
+        ChangeCase{"rewritten where it is, same size",
+                   [](OpenFileCacheTest& t) {
+                       std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                       t.games.write("a.jad", "FIRST");
+                   },
+                   kOpened, "FIRST"},
         ChangeCase{"made a folder",
                    [](OpenFileCacheTest& t) {
                        std::filesystem::remove(t.path("a.jad"));
@@ -127,7 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                        std::filesystem::create_directory(t.path("moved"));
                        std::filesystem::rename(t.path("a.jad"), t.path("moved/a.jad"));
                    },
-                   kNotFound, ""}));
+                   kNotFound, ""}),
+        testing::Bool()));
 
 TEST_F(OpenFileCacheTest, SeesALinkPointedElsewhere)
 {
@@ -199,6 +228,24 @@ TEST_F(OpenFileCacheTest, KeepsNoDescriptorCloseToTheLimit)
 
     EXPECT_EQ(answer.bytes, "first");
     EXPECT_EQ(kept, 0u);
+}
+
+TEST_F(OpenFileCacheTest, KeepsTheContentOnlyOfSmallFilesLeftAloneAWhile)
+{
+    games.write("small.jad", "small");
+    games.write("big.jar", std::string(OpenFileCache::kMaxContentBytes + 1, 'x'));
+    const auto content = [this](const std::string& requestPath) {
+        return cache.open(games.string(), requestPath, games.string() + requestPath).body.content;
+    };
+
+    EXPECT_EQ(content("/small.jad"), nullptr) << "just written";
+    cache.release();
+    clockAhead = kAnHour;
+    const auto kept = content("/small.jad");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(*kept, "small");
+    EXPECT_EQ(content("/small.jad"), kept) << "the next answer sends the same";
+    EXPECT_EQ(content("/big.jar"), nullptr);
 }
 
 TEST_F(OpenFileCacheTest, KeepsNoFileThePathMayNotName)

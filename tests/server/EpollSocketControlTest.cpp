@@ -114,6 +114,7 @@ TEST_F(EpollSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeers
         EXPECT_EQ(events.requests, std::vector<SlotNumber>{0});
         EXPECT_EQ(sockets.State(1), SocketState::Connected);
         EXPECT_EQ(sockets.RemoteHostIP(1), "127.0.0.1");
+        EXPECT_EQ(sockets.localAddress(1), "127.0.0.1:" + std::to_string(port));
     });
 
     const std::string bytes = allByteValues();
@@ -161,8 +162,7 @@ TEST_F(EpollSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
     const auto open = [&](const std::string& name, const std::string& contents) {
         const std::string path = files.write(name, contents).string();
         return FileBody{SharedDescriptor(FileDescriptor(::open(path.c_str(), O_RDONLY))),
-                        static_cast<std::int64_t>(contents.size()),
-                        name};
+                        static_cast<std::int64_t>(contents.size()), name, 0, nullptr};
     };
     LoopbackClient client;
     ASSERT_TRUE(client.connectTo(port));
