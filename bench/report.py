@@ -32,6 +32,7 @@ LOADS = [
     ("stdout_stalled", "standard output stalled"),
     ("stdout_file", "standard output to a file"),
     ("window", "the window under 256 conns"),
+    ("phones", "the Phones window under 256 conns"),
 ]
 SMALL_FILE_LOADS = ["jad_c16", "jad_c256", "cpr_c16"]
 
@@ -205,12 +206,13 @@ def table():
 def watch_table():
     """How busy each load kept the server's core and what others took of it."""
     out = [
-        "| load | " + " | ".join(f"{s}: core busy (least) / taken by others (most)" for s in SERVERS + ["window"]) + " |",
-        "| --- |" + " ---: |" * (len(SERVERS) + 1),
+        "| load | " + " | ".join(f"{s}: core busy (least) / taken by others (most)"
+                               for s in SERVERS + ["window", "phones"]) + " |",
+        "| --- |" + " ---: |" * (len(SERVERS) + 2),
     ]
     for load, label in LOADS:
         cells = []
-        for server in SERVERS + ["window"]:
+        for server in SERVERS + ["window", "phones"]:
             busy, others = shares(server, load, "busy"), shares(server, load, "others")
             cells.append(f"{fmt_percent(min(busy))} / {fmt_percent(max(others))}" if busy and others else "")
         if any(cells):
