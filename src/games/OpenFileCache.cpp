@@ -24,6 +24,12 @@ bool isSameFile(const struct stat& kept, const struct stat& now)
            && kept.st_ctim.tv_sec == now.st_ctim.tv_sec && kept.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
 }
 
+// Sent only with an answer of the size it has.
+std::shared_ptr<const std::string> contentOfSize(const auto& entry, std::int64_t size)
+{
+    return entry.content && static_cast<std::int64_t>(entry.content->size()) == size ? entry.content : nullptr;
+}
+
 bool isClearOfTheLimit(int fd)
 {
     rlimit limit{};
@@ -62,8 +68,7 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
             OpenedGameFile opened;
             opened.status = OpenedGameFile::Status::Opened;
             const auto size = static_cast<std::int64_t>(now.st_size);
-            const bool contentFits = kept->content && static_cast<std::int64_t>(kept->content->size()) == size;
-            opened.body = FileBody{kept->file, size, mappedPath, 0, contentFits ? kept->content : nullptr};
+            opened.body = FileBody{kept->file, size, mappedPath, 0, contentOfSize(*kept, size)};
             return opened;
         }
         std::erase_if(m_entries, [&mappedPath](const Entry& entry) { return entry.path == mappedPath; });
@@ -115,8 +120,7 @@ void OpenFileCache::keep(const std::string& mappedPath, OpenedGameFile& opened)
         return;
     entry.content = settledContent(entry);
     // The size the answer is sent with stays the one its open found.
-    if (entry.content && static_cast<std::int64_t>(entry.content->size()) == opened.body.size)
-        opened.body.content = entry.content;
+    opened.body.content = contentOfSize(entry, opened.body.size);
     if (m_entries.size() == m_capacity)
         m_entries.erase(std::min_element(m_entries.begin(), m_entries.end(),
                                          [](const Entry& a, const Entry& b) { return a.lastUse < b.lastUse; }));

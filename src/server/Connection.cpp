@@ -4,7 +4,6 @@
 #include "WouldBlock.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 
 #include <arpa/inet.h>

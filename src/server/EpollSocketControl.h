@@ -55,7 +55,6 @@ private:
         std::int32_t localPort = 0;
         std::unique_ptr<Connection> connection;
         std::string remoteHostIP;
-        std::string localAddress;
     };
 
     Element* element(SlotNumber slot);
