@@ -41,6 +41,16 @@ bool endsLinesWithCrLf(std::string_view text)
     return true;
 }
 
+// A byte-order mark inside the text (files joined together) is no part of a
+// name, nor are the blanks around it, in whatever order the two come.
+std::string_view nameBefore(std::string_view line, std::size_t colon)
+{
+    std::string_view name = trimBlanks(line.substr(0, colon));
+    while (name.starts_with(kByteOrderMark))
+        name = trimBlanks(name.substr(kByteOrderMark.size()));
+    return name;
+}
+
 // The attributes of a descriptor as a forgiving reader takes them, with
 // what had to be forgiven.
 struct Lines {
@@ -67,7 +77,7 @@ Lines readLines(std::string_view text)
     std::set<std::string, std::less<>> seen;
     bool lastTaken = false;
     for (std::string_view line : splitLines(utf8)) {
-        // A byte-order mark inside the text (files joined together) is no part of a name.
+        // The first line of a file joined on begins with that file's mark.
         while (line.starts_with(kByteOrderMark))
             line.remove_prefix(kByteOrderMark.size());
         if (trimBlanks(line).empty()) {
@@ -81,7 +91,7 @@ Lines readLines(std::string_view text)
             continue;
         }
         const std::size_t colon = line.find(':');
-        const std::string_view name = colon == std::string_view::npos ? std::string_view() : trimBlanks(line.substr(0, colon));
+        const std::string_view name = colon == std::string_view::npos ? std::string_view() : nameBefore(line, colon);
         lastTaken = false;
         if (name.empty()) {
             nameless = true;

@@ -103,6 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
                                                       "MIDlet-Name: Other\r\nMIDlet-Vendor: Ann\r\n  \r\n"
                                                       "MIDlet-Jar-URL: Racer.jar\r\nMIDlet-Jar-Size: {size}\r\n\r\n",
                    kRepaired},
+        RepairCase{"ByteOrderMarkAfterBlanks", "\t\xEF\xBB\xBF" "MIDlet-Name: Racer\r\nMIDlet-Version: 1.0.2\r\n"
+                                               "\xEF\xBB\xBF\t\xEF\xBB\xBF" "MIDlet-Vendor: Ann\r\n"
+                                               "MIDlet-Jar-URL: Racer.jar\r\nMIDlet-Jar-Size: {size}\r\n",
+                   kRepaired},
         RepairCase{"WrappedValue", "MIDlet-Name: Racer\r\nMIDlet-Version: 1.0.2\r\nMIDlet-Vendor: Ann\r\nMIDlet-Description: A f\r\n"
                                    " ast game\r\nMIDlet-Jar-URL: Racer.jar\r\nMIDlet-Jar-Size: {size}\r\n",
                    "MIDlet-Name: Racer\r\nMIDlet-Version: 1.0.2\r\nMIDlet-Vendor: Ann\r\nMIDlet-Description: A fast game\r\n"
