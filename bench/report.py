@@ -184,7 +184,7 @@ def table():
                    + f" | {cell_ratio(metric, 'nginx')} | {cell_ratio(metric, 'lighttpd')} |")
     out.append("| failed requests, all runs (connect, read, framing errors, closed keep-alive connections) | "
                + " | ".join(f"{failures(s):.0f}" for s in SERVERS) + " | | |")
-    out.append("| 256 x 1 MiB downloads not finished in time (median) | "
+    out.append("| 256 x 1 MiB downloads not finished in time (most of one burst, median of runs) | "
                + " | ".join(fmt(med(s, "burst_unfinished"), 0) for s in SERVERS) + " | | |")
     out.append("| large file downloaded whole (runs) | "
                + " | ".join(f"{sum(values.get((s, 'big_done'), {}).values()):.0f} of "
@@ -385,7 +385,10 @@ server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike
   the hypervisor's steal, less the server's own CPU time, is what others
   took; the server's CPU time and the core's interrupt time (mostly the
   loopback traffic, which the process's accounting leaves out) over all the
-  core's time is how busy the server kept it.
+  core's time is how busy the server kept it. The load generator and
+  bench/run itself run on the other core. The kernel counts in clock
+  ticks of 10 ms, so a watch of a few tenths of a second is off by a few
+  per cent either way: every load is watched for about a second or more.
 - **Load generator.** `build-bench-tools/loadtool` (bench/loadtool.c), one
   thread on epoll, for all three servers alike. wrk is not usable against
   Tarnwick for keep-alive: it treats an HTTP/1.0 answer without a keep-alive
@@ -405,9 +408,11 @@ server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike
 - **Memory.** *Idle*: the RSS a moment after start and that first request. *Burst*: on a fresh
   server the peak-RSS mark is reset to the idle RSS
   (`echo 5 > /proc/PID/clear_refs`), 256 connections ask for the 1 MiB .jar at
-  once and read it whole, and VmHWM is read: 256 MiB are in flight.
+  once and read it whole, ten times over, and VmHWM is read: 256 MiB are in
+  flight each time (one such burst lasts about a tenth of a second, too few of
+  the core's clock ticks to tell who took it; ten make a second).
   *Idle connections*: on a fresh server 1,000 connections are opened, each
-  is served one .jad and stays open; the RSS growth over 1,000 is the figure
+  is served one .jad and stays open for two seconds; the RSS growth over 1,000 is the figure
   per connection (it includes the log lines of those requests). *Large file*:
   on a fresh server, with the mark reset, one connection downloads the large
   file whole while 16 keep-alive clients ask for the .jad; the peak over the
