@@ -329,7 +329,7 @@ notes written by hand go in `docs/benchmark-notes.md`, which is carried in
 below). Where the server's time goes: `docs/profile.md` (`bench/run --profile`).
 
 - Date: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M %Z').strip()}; Tarnwick at {env.get('COMMIT')}
-- Machine: {env.get('MACHINE_CPU')}, {env.get('MACHINE_CORES')} cores (nproc), {env.get('MACHINE_MEM')}, Linux {env.get('MACHINE_KERNEL')}
+- Machine: {env.get('MACHINE_CPU')}, {env.get('MACHINE_CORES')} cores (nproc --all), {env.get('MACHINE_MEM')}, Linux {env.get('MACHINE_KERNEL')}
 - Peers: {env.get('VERSIONS')}
 - Load average (1, 5, 15 min) before the runs: {env.get('LOAD_BEFORE')}; after: {env.get('LOAD_AFTER')}.
   Anything else running on the machine shows here and disturbs all three
