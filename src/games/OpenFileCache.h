@@ -6,10 +6,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -41,8 +41,7 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
         Answer& front = m_answers.front();
         ssize_t count = 0;
         const auto bodySize = static_cast<std::size_t>(front.body.size);
-        if (front.textSent == 0 && front.bodySent == 0 && bodySize > 0 && bodySize <= smallBody.size()
-            && front.text.size() + bodySize <= budget) {
+        if (bodySize > 0 && front.goesInOneWrite(smallBody.size(), budget)) {
             std::string_view body;
             if (front.body.content) {
                 body = std::string_view(*front.body.content).substr(static_cast<std::size_t>(front.body.offset), bodySize);
@@ -107,12 +106,7 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
 
 bool OutgoingQueue::leavesInOneWrite(std::size_t smallBodyLimit, std::size_t budget) const
 {
-    if (m_answers.size() != 1)
-        return false;
-    const Answer& only = m_answers.front();
-    const auto bodySize = static_cast<std::size_t>(only.body.size);
-    return only.textSent == 0 && only.bodySent == 0 && bodySize <= smallBodyLimit
-           && only.text.size() + bodySize <= budget;
+    return m_answers.size() == 1 && m_answers.front().goesInOneWrite(smallBodyLimit, budget);
 }
 
 void OutgoingQueue::popFront(std::vector<FileMoved>* moved)

@@ -77,6 +77,12 @@ private:
         {
             return static_cast<std::int64_t>(text.size() - textSent) + (body.size - bodySent);
         }
+        // Not begun, and its head and a body of up to `smallBodyLimit` fit one write of `budget`.
+        [[nodiscard]] bool goesInOneWrite(std::size_t smallBodyLimit, std::size_t budget) const
+        {
+            const auto bodySize = static_cast<std::size_t>(body.size);
+            return textSent == 0 && bodySent == 0 && bodySize <= smallBodyLimit && text.size() + bodySize <= budget;
+        }
     };
 
     // Lets go of the first answer, which went out whole.
