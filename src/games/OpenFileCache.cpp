@@ -62,6 +62,7 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
         struct stat now {};
         if (::stat(mappedPath.c_str(), &now) == 0 && isSameFile(kept->identity, now)) {
             kept->lastUse = ++m_uses;
+            kept->lastAsked = IdleClock::now();
             // A file kept while it was new has its content kept once it has settled.
             if (!kept->content)
                 kept->content = settledContent(*kept);
@@ -105,6 +106,11 @@ std::size_t OpenFileCache::release()
     return kept;
 }
 
+std::size_t OpenFileCache::closeIdle(IdleClock::time_point now)
+{
+    return std::erase_if(m_entries, [now](const Entry& entry) { return now - entry.lastAsked >= kIdleClose; });
+}
+
 OpenFileCache::Entry* OpenFileCache::find(const std::string& mappedPath)
 {
     const auto found = std::find_if(m_entries.begin(), m_entries.end(),
@@ -114,7 +120,7 @@ OpenFileCache::Entry* OpenFileCache::find(const std::string& mappedPath)
 
 void OpenFileCache::keep(const std::string& mappedPath, OpenedGameFile& opened)
 {
-    Entry entry{mappedPath, opened.body.file, {}, ++m_uses, nullptr};
+    Entry entry{mappedPath, opened.body.file, {}, ++m_uses, IdleClock::now(), nullptr};
     if (m_capacity == 0 || !isClearOfTheLimit(opened.body.file.get())
         || ::fstat(opened.body.file.get(), &entry.identity) != 0)
         return;

@@ -27,8 +27,11 @@
 // from it.
 //
 // Bounded in descriptors, and never keeps one close to the descriptor limit,
-// where the reserve for files being sent and the settings begins. I/O
-// thread only.
+// where the reserve for files being sent and the settings begins. A file
+// not asked for a few seconds is let go (closeIdle), so that a collection on
+// a memory card or a stick can be ejected, a deleted game's space comes
+// back and a file can be replaced on a system that refuses to while it is
+// open. I/O thread only.
 class OpenFileCache {
 public:
     static constexpr std::size_t kDefaultCapacity = 16;
@@ -36,6 +39,11 @@ public:
     static constexpr std::int64_t kMaxContentBytes = 16 * 1024;
     // How long a file must have been left alone for its content to be kept.
     static constexpr std::chrono::seconds kSettled{2};
+    // How long a file is kept open after it was last asked for: a phone asks
+    // for the descriptor and then the archive within a second or two, and a
+    // busy server asks for its files far more often than that.
+    static constexpr std::chrono::seconds kIdleClose{5};
+    using IdleClock = std::chrono::steady_clock;
 
     // `now` tells the wall-clock time that file stamps are compared with.
     explicit OpenFileCache(std::size_t capacity = kDefaultCapacity, std::function<timespec()> now = wallClockNow);
@@ -46,6 +54,9 @@ public:
     // Lets go of every kept descriptor (answers being sent from one keep it
     // until they are done) and returns how many were kept.
     std::size_t release();
+    // Lets go of the files last asked for kIdleClose or more before `now`;
+    // returns how many.
+    std::size_t closeIdle(IdleClock::time_point now);
     [[nodiscard]] std::size_t size() const { return m_entries.size(); }
 
 private:
@@ -54,6 +65,7 @@ private:
         SharedDescriptor file;
         struct stat identity {};
         std::uint64_t lastUse = 0;
+        IdleClock::time_point lastAsked;
         std::shared_ptr<const std::string> content;
     };
 

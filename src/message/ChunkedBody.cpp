@@ -1,6 +1,7 @@
 #include "ChunkedBody.h"
 
 #include "AsciiText.h"
+#include "HeaderField.h"
 #include "HexDigit.h"
 
 #include <algorithm>
@@ -23,9 +24,8 @@ bool isChunked(std::string_view header)
         lineEnd = header.find(kCrLf, start);
         // Without a line end the rest is the last line: npos - start still reaches the end.
         const std::string_view line = header.substr(start, lineEnd - start);
-        const auto colon = line.find(':');
-        if (colon != std::string_view::npos && equalsIgnoringCase(line.substr(0, colon), kName))
-            codings = line.substr(colon + 1);
+        if (const auto value = fieldLineValue(line, kName))
+            codings = *value;
     }
     const auto comma = codings.rfind(',');
     return equalsIgnoringCase(trimBlanks(comma == std::string_view::npos ? codings : codings.substr(comma + 1)),

@@ -2,8 +2,8 @@
 
 #include "AsciiText.h"
 #include "ContentLength.h"
+#include "HeaderField.h"
 
-#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -57,17 +57,16 @@ std::string replaceAllIgnoringCase(std::string_view text, std::string_view from,
     return result;
 }
 
-// The value of the first line whose start matches the name in any letter
-// case: the name and the one character after it (normally the colon) go,
-// then the blanks around the rest. Nothing when no line matches.
+// The value of the first line of the field `propertyName`, without the
+// blanks around it. Nothing when no line is that field.
 std::optional<std::string> fieldValue(std::string_view headerText, std::string_view propertyName)
 {
     for (std::string_view line : splitHeaderLines(headerText)) {
-        if (!equalsIgnoringCase(line.substr(0, propertyName.size()), propertyName))
+        const std::optional<std::string_view> value = fieldLineValue(line, propertyName);
+        if (!value)
             continue;
-        line.remove_prefix(std::min(line.size(), propertyName.size() + 1));
         // Blanks are spaces only: a tab next to a value is part of it.
-        return replaceAll(trimBlanks(line, " "), kLineBreakEscape, kCrLf);
+        return replaceAll(trimBlanks(*value, " "), kLineBreakEscape, kCrLf);
     }
     return std::nullopt;
 }

@@ -44,8 +44,10 @@ public:
     // the body is short.
     bool importMessage(std::string_view strMessage);
 
-    // The value of the first line whose start matches the name in any letter
-    // case; "0" for a missing "Content-Length", "" for any other missing name.
+    // The value of the first line of the field (its whole name in any letter
+    // case, optional blanks, the colon; see fieldLineValue), without the
+    // spaces around it; "0" for a missing "Content-Length", "" for any other
+    // missing name.
     [[nodiscard]] std::string getProperty(std::string_view propertyName) const;
 
     void reSet();

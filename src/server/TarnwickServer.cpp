@@ -16,6 +16,7 @@ void TarnwickServer::sweepLater()
     constexpr std::chrono::milliseconds kSweepInterval{250};
     m_loop.runAfter(kSweepInterval, [this] {
         m_core.slots().closeExpired();
+        m_core.service().closeIdleFiles(std::chrono::steady_clock::now());
         m_core.attempts().finishOverdue();
         sweepLater();
     });
@@ -43,7 +44,11 @@ bool TarnwickServer::startListening(std::int32_t port, std::string& error, Conne
         if (m_wsServer.State(0) != SocketState::Closed)
             m_wsServer.Close(0);
         m_wsServer.LocalPort(0, port);
-        return m_wsServer.Listen(0, error);
+        const bool listening = m_wsServer.Listen(0, error);
+        // A server that does not start holds no file of the games.
+        if (!listening)
+            m_core.service().releaseOpenFiles();
+        return listening;
     });
 }
 
@@ -52,6 +57,8 @@ void TarnwickServer::stopListening()
     onIoThread([this] {
         if (m_wsServer.State(0) != SocketState::Closed)
             m_wsServer.Close(0);
+        // Files still being sent to open connections stay open until they are out.
+        m_core.service().releaseOpenFiles();
     });
 }
 

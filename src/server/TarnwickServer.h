@@ -28,7 +28,9 @@ public:
     // `limits` for the connections from now on. On failure returns false
     // with the reason in `error`; the listener stays closed.
     [[nodiscard]] bool startListening(std::int32_t port, std::string& error, ConnectionLimits limits = {});
-    // Closes the listener only: open connections go on being served.
+    // Closes the listener only: open connections go on being served. The
+    // files kept open for the next requests are let go, here and when a
+    // start fails.
     void stopListening();
     [[nodiscard]] bool isListening() const;
     [[nodiscard]] std::uint16_t listeningPort() const;
@@ -50,7 +52,8 @@ public:
     [[nodiscard]] SlotNumber lastSlot() const;
 
 private:
-    // Looks for connections past their time limits every so often.
+    // Looks for connections past their time limits, and files kept open past
+    // theirs, every so often.
     void sweepLater();
     // Runs `task` on the I/O thread and waits for its result.
     template <typename Task>

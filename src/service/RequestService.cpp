@@ -15,6 +15,8 @@ RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::f
 
 void RequestService::setGameDirectory(std::string virtualDir)
 {
+    if (virtualDir != m_VirtualDir)
+        m_openFiles.release();
     m_VirtualDir = std::move(virtualDir);
     if (m_gameList)
         m_gameList->setGameDirectory(m_VirtualDir);

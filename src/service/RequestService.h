@@ -37,7 +37,8 @@ public:
     // after the answer to a request whose end cannot be found.
     RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot);
 
-    // The game directory in force, read anew for every request.
+    // The game directory in force, read anew for every request. Files kept
+    // open from another one are let go.
     void setGameDirectory(std::string virtualDir);
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
 
@@ -101,9 +102,11 @@ public:
     // taken, so that each install is followed to its end; none: not followed.
     void followAttempts(InstallAttempts* attempts) { m_attempts = attempts; }
 
-    // Closes the files kept open for the next requests, when descriptors
-    // run short; returns how many were kept.
+    // Closes the files kept open for the next requests (descriptors run
+    // short, the server stops); returns how many were kept.
     std::size_t releaseOpenFiles() { return m_openFiles.release(); }
+    // Closes the kept files that no request asked for in a while.
+    void closeIdleFiles(OpenFileCache::IdleClock::time_point now) { m_openFiles.closeIdle(now); }
 
 private:
     struct PendingResponse {

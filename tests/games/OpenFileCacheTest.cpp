@@ -1,5 +1,6 @@
 #include "OpenFileCache.h"
 
+#include "OpenDescriptors.h"
 #include "TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -208,6 +210,31 @@ TEST_F(OpenFileCacheTest, KeepsAtMostItsCapacityAndLetsGoOfAllWhenAsked)
     EXPECT_EQ(cache.release(), OpenFileCache::kDefaultCapacity);
     EXPECT_EQ(openDescriptors(), before);
     EXPECT_EQ(ask("/0.jad").bytes, "0.jad") << "served all the same once released";
+}
+
+TEST_F(OpenFileCacheTest, LetsGoOfFilesNotAskedForAWhile)
+{
+    using namespace std::chrono_literals;
+    games.write("old.jar", "old");
+    games.write("new.jad", "new");
+    ASSERT_EQ(ask("/old.jar").bytes, "old");
+    std::this_thread::sleep_for(50ms);
+    const auto between = OpenFileCache::IdleClock::now();
+    ASSERT_EQ(ask("/new.jad").bytes, "new");
+    EXPECT_EQ(filesHeldOpenIn(games.path()).size(), 2u);
+
+    EXPECT_EQ(cache.closeIdle(between), 0u) << "both were asked for just now";
+    // The old file has not been asked for in kIdleClose; the new one a little less.
+    EXPECT_EQ(cache.closeIdle(between + OpenFileCache::kIdleClose - 1ms), 1u);
+    EXPECT_EQ(filesHeldOpenIn(games.path()), std::vector<std::string>{path("new.jad")});
+
+    // A file being sent stays open until its answer is done with it.
+    OpenedGameFile sending = cache.open(games.string(), "/new.jad", path("new.jad"));
+    EXPECT_EQ(cache.closeIdle(OpenFileCache::IdleClock::now() + OpenFileCache::kIdleClose), 1u);
+    EXPECT_EQ(filesHeldOpenIn(games.path()).size(), 1u);
+    sending = {};
+    EXPECT_TRUE(filesHeldOpenIn(games.path()).empty());
+    EXPECT_EQ(ask("/old.jar").bytes, "old") << "served all the same once let go";
 }
 
 TEST_F(OpenFileCacheTest, KeepsNoDescriptorCloseToTheLimit)

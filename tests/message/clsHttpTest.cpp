@@ -1,11 +1,15 @@
 #include "clsHttp.h"
 
+#include "AsciiText.h"
 #include "Response.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,7 +26,7 @@ std::ostream& operator<<(std::ostream& out, const LookupCase& c)
 
 class FieldLookup : public testing::TestWithParam<LookupCase> {};
 
-TEST_P(FieldLookup, FindsTheFirstLineThatStartsWithTheName)
+TEST_P(FieldLookup, FindsTheFirstLineOfTheField)
 {
     clsHttp message;
     message.m_MessageHeader = GetParam().header;
@@ -38,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         // An empty value is not a missing field.
         LookupCase{"Content-Length:", "Content-Length", ""},
         LookupCase{"GET / HTTP/1.0\r\nContent-Length: 12", "content-length", "12"},
-        // Prefix match: the character after the name is not looked at.
-        LookupCase{"Content-type:text/html", "Content", "type:text/html"},
+        // A name that only begins a line's name is another field.
+        LookupCase{"Content-type:text/html", "Content", ""},
         LookupCase{"Server:a\r\nServer:b", "server", "a"},
         // Blanks are trimmed, tabs are not.
         LookupCase{"X:  \tv\t  ", "X", "\tv\t"},
@@ -49,6 +53,70 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"Ser", "Server", ""},
         // Only CR LF ends a line.
         LookupCase{"A:1\nServer:2", "Server", ""}));
+
+// Every field the server reads, beside fields whose names begin with its
+// own ("Accept-Charset" before "Accept"), in every order and letter case.
+struct OrderCase {
+    std::string name;
+    std::string header;
+    std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const OrderCase& c)
+{
+    return out << c.name << " in " << testing::PrintToString(c.header);
+}
+
+std::string upperCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::vector<OrderCase> headerOrders()
+{
+    const std::vector<std::pair<std::string, std::string>> fields = {
+        {"Content-Length", "12"}, {"Host", "192.0.2.1:8080"}, {"Range", "bytes=0-99"},
+        {"Accept", "text/vnd.wap.wml"}, {"User-Agent", "Nokia6300/2.0"}, {"x-wap-profile", "\"http://a/b.xml\""},
+    };
+    std::vector<OrderCase> cases;
+    for (const auto& [name, value] : fields) {
+        const std::string longer = name + "-Charset: utf-8";
+        const std::string longerToo = name + "Extra:1";
+        for (const std::string& spelled : {name, upperCase(name), asciiLowerCase(name)}) {
+            const std::string field = spelled + ": " + value;
+            cases.push_back({name, "GET / HTTP/1.0\r\n" + longer + "\r\n" + field, value});
+            cases.push_back({name, field + "\r\n" + longer, value});
+            cases.push_back({name, longer + "\r\n" + field + "\r\n" + longerToo, value});
+            cases.push_back({name, longerToo + "\r\n" + spelled + " \t : " + value + " ", value});
+            // A line with the name but no colon is no field; the next one is.
+            cases.push_back({name, spelled + " " + value + "x\r\n" + field, value});
+        }
+        const std::string missing = name == "Content-Length" ? "0" : "";
+        cases.push_back({name, longer + "\r\n" + longerToo, missing});
+        cases.push_back({name, name + " " + value, missing});
+    }
+    return cases;
+}
+
+class FieldOrders : public testing::TestWithParam<OrderCase> {};
+
+TEST_P(FieldOrders, FindTheWholeNameOnly)
+{
+    clsHttp message;
+    message.m_MessageHeader = GetParam().header;
+    EXPECT_EQ(message.getProperty(GetParam().name), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFieldTheServerReads, FieldOrders, testing::ValuesIn(headerOrders()));
+
+TEST(ImportMessage, FramesTheBodyByContentLengthNotByAFieldNamedLikeIt)
+{
+    clsHttp message;
+    EXPECT_TRUE(message.importMessage("POST /p HTTP/1.0\r\nContent-Length-X: 1\r\ncontent-length : 3\r\n\r\nabcdef"));
+    EXPECT_EQ(message.m_MessageBody, "abc");
+}
 
 TEST(AddProperty, PutsNewFieldsInFrontAndReplacesInPlace)
 {

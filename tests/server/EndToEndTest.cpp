@@ -5,6 +5,8 @@
 #include "HttpText.h"
 #include "LoopbackClient.h"
 #include "MemoryLog.h"
+#include "OpenDescriptors.h"
+#include "OpenFileCache.h"
 #include "TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -150,6 +153,23 @@ TEST_F(EndToEnd, AssemblesRequestsDrippedOrSplitInsideTheBlankLine)
     }
 }
 
+TEST_F(EndToEnd, AWapPhoneThatNamesItsCharsetsFirstGetsTheDeck)
+{
+    server.setGameList(true);
+    const std::string request = "GET / HTTP/1.0\r\nAccept-Charset: utf-8\r\nAccept-Language: en\r\n"
+                                "Accept: text/vnd.wap.wml\r\n\r\n";
+    auto client = connect();
+    // The catalogue reads the folder beside the server: until then the page says so.
+    std::optional<LoopbackClient::Response> page;
+    ASSERT_TRUE(eventually([&] {
+        client->send(request);
+        page = client->readResponse();
+        return page && page->body.find("/a.jad") != std::string::npos;
+    }));
+    EXPECT_NE(page->head.find("Content-type:text/vnd.wap.wml"), std::string::npos) << page->head;
+    EXPECT_TRUE(page->body.find("<wml>") != std::string::npos) << page->body;
+}
+
 TEST_F(EndToEnd, SkipsABodyByItsLengthAndAnswersPipelinedRequestsInOrder)
 {
     auto client = connect();
@@ -224,6 +244,65 @@ TEST_F(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
     ASSERT_TRUE(eventually([&] { return server.lastSlot() == 4; }));
     third->send(get("/a.jad"));
     EXPECT_TRUE(third->readResponse());
+}
+
+// A collection on a memory card must be free to eject once the server is
+// done with it: no file of it stays open past a short idle time, nor after
+// the server stops, fails to start or moves to another folder.
+class HeldFiles : public EndToEnd {
+protected:
+    // Serves a few files whole, as a phone's install fetches them.
+    void serveSomeFiles()
+    {
+        games.write("b.jad", "b");
+        auto client = connect();
+        for (const char* path : {"/a.jad", "/game.jar", "/b.jad"}) {
+            client->send(get(path));
+            ASSERT_TRUE(client->readResponse()) << path;
+        }
+        ASSERT_FALSE(filesHeldOpenIn(games.path()).empty()) << "kept open for the next phone";
+    }
+    // Far less than the idle close takes: an answer just sent may still be let go of.
+    bool noneHeld(int timeoutMs = 1000)
+    {
+        return eventually([&] { return filesHeldOpenIn(games.path()).empty(); }, timeoutMs);
+    }
+};
+
+TEST_F(HeldFiles, NoneAfterTheServerStops)
+{
+    serveSomeFiles();
+    server.stopListening();
+    EXPECT_TRUE(noneHeld()) << testing::PrintToString(filesHeldOpenIn(games.path()));
+}
+
+TEST_F(HeldFiles, NoneAfterAStartThatFails)
+{
+    serveSomeFiles();
+    MemoryLog otherLog;
+    TarnwickServer other(otherLog);
+    std::string error;
+    ASSERT_TRUE(other.startListening(0, error)) << error;
+    EXPECT_FALSE(server.startListening(other.listeningPort(), error)) << "the port is taken";
+    EXPECT_TRUE(noneHeld());
+}
+
+TEST_F(HeldFiles, NoneInAGameDirectoryLeftForAnother)
+{
+    serveSomeFiles();
+    TempDirectory other;
+    server.setGameDirectory(other.string());
+    EXPECT_TRUE(noneHeld());
+}
+
+TEST_F(HeldFiles, NoneAFewSecondsAfterTheLastRequest)
+{
+    serveSomeFiles();
+    const auto served = std::chrono::steady_clock::now();
+    const int limitMs = static_cast<int>(std::chrono::milliseconds(OpenFileCache::kIdleClose).count()) + 2000;
+    EXPECT_TRUE(noneHeld(limitMs));
+    EXPECT_GE(std::chrono::steady_clock::now() - served, OpenFileCache::kIdleClose - std::chrono::milliseconds(100))
+        << "kept for the next phone meanwhile";
 }
 
 TEST_F(EndToEnd, StopStartAndANewDirectoryFromAnotherThreadLoseNoDownload)
