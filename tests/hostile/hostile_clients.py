@@ -35,11 +35,19 @@ import time
 HOST = "127.0.0.1"
 REQUEST_TIMEOUT = 10.0
 # A connection the server closes itself may linger up to 30 s while it
-# waits for the peer; a few seconds on top cover the event loop's pace.
-FD_RETURN_LIMIT = 35.0
+# waits for the peer.
+LINGER_LIMIT = 30.0
+# The server keeps the files it served open for the next request, and lets
+# go of each once nobody asked for it this long (its open file cache).
+FILE_CACHE_IDLE = 5.0
+# Whatever the server still holds once the clients are gone must be let go
+# within the longer of the two; a few seconds on top cover the event loop's
+# pace. A descriptor held longer is a leak.
+FD_RETURN_LIMIT = max(LINGER_LIMIT, FILE_CACHE_IDLE) + 5.0
 # While the well-behaved client runs it holds a kept connection and a fresh
-# one, and the server may hold the file it is sending to one of them.
-GOOD_CLIENT_FDS = 3
+# one, and the server keeps the descriptor and the archive it fetches open
+# between its requests (the file being sent is one of those).
+GOOD_CLIENT_FDS = 4
 # At most this many silent connections in all against the copy whose
 # descriptors run out.
 FLOOD_CAP = 20000
@@ -971,13 +979,14 @@ def phase_unread_answers(server, results, asked):
 def warm_up(server, checker):
     """The baseline of descriptors and RSS, taken after a few answers so that
     whatever the program sets up once on its first connection is not taken
-    for a leak later."""
+    for a leak later, and once the files those answers kept open have been
+    let go, so that the baseline holds none of them."""
     warm = GoodClient(server, checker)
     warm.start()
     time.sleep(1.5)
     warm.stop_event.set()
     warm.join()
-    time.sleep(1.0)
+    time.sleep(FILE_CACHE_IDLE + 1.0)
     return server.fd_count(), server.status_kib("VmRSS")
 
 
