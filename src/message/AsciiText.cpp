@@ -22,3 +22,16 @@ std::string_view trimBlanks(std::string_view text, std::string_view blanks)
         return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
+{
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (auto at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
+        result.append(text.substr(start, at - start)).append(to);
+        start = at + from.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}

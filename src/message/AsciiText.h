@@ -22,3 +22,6 @@ inline constexpr std::string_view kBlankLine = "\r\n\r\n";
 
 // `text` without the characters of `blanks` at either end.
 [[nodiscard]] std::string_view trimBlanks(std::string_view text, std::string_view blanks = " \t");
+
+// `text` with every `from` replaced by `to`, matched exactly.
+[[nodiscard]] std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);

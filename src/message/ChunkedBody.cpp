@@ -16,17 +16,19 @@ constexpr std::size_t kMaxLineBytes = 4096;
 
 bool isChunked(std::string_view header)
 {
-    constexpr std::string_view kName = "transfer-encoding";
     std::string_view codings;
-    // The request line is skipped; the last field of the name counts.
     for (auto lineEnd = header.find(kCrLf); lineEnd != std::string_view::npos;) {
         const std::size_t start = lineEnd + kCrLf.size();
         lineEnd = header.find(kCrLf, start);
         // Without a line end the rest is the last line: npos - start still reaches the end.
-        const std::string_view line = header.substr(start, lineEnd - start);
-        if (const auto value = fieldLineValue(line, kName))
+        if (const auto value = fieldLineValue(header.substr(start, lineEnd - start), kTransferEncoding))
             codings = *value;
     }
+    return isChunkedCoding(codings);
+}
+
+bool isChunkedCoding(std::string_view codings)
+{
     const auto comma = codings.rfind(',');
     return equalsIgnoringCase(trimBlanks(comma == std::string_view::npos ? codings : codings.substr(comma + 1)),
                               "chunked");

@@ -4,9 +4,14 @@
 #include <string>
 #include <string_view>
 
+inline constexpr std::string_view kTransferEncoding = "Transfer-Encoding";
+
 // Whether a request's header text (up to its blank line) frames the body in
 // chunks: the last coding its Transfer-Encoding field names is "chunked".
+// The request line is no field; the last field of the name counts.
 [[nodiscard]] bool isChunked(std::string_view header);
+// Whether a Transfer-Encoding value ends with the coding "chunked".
+[[nodiscard]] bool isChunkedCoding(std::string_view codings);
 
 // A request body sent in chunks, as phones often send their install reports:
 // each chunk is its size in hexadecimal on a line of its own (anything after

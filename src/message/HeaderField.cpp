@@ -14,3 +14,8 @@ std::optional<std::string_view> fieldLineValue(std::string_view line, std::strin
         return std::nullopt;
     return rest.substr(1);
 }
+
+std::string headerFieldValue(std::string_view rawValue)
+{
+    return replaceAll(trimBlanks(rawValue, " "), kLineBreakEscape, kCrLf);
+}

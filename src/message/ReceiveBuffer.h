@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChunkedBody.h"
+#include "RequestHead.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,12 @@ public:
         // The header through its blank line, then the body: a chunked body
         // decoded, the header left as it came.
         std::string request;
+        // What the server reads of the header, read once as it was framed.
+        RequestHead head;
+        // Where the body begins in `request`.
+        std::size_t bodyStart = 0;
+
+        [[nodiscard]] std::string_view body() const { return std::string_view(request).substr(bodyStart); }
     };
 
     void append(std::string_view data);
@@ -54,6 +61,8 @@ private:
     // so that a request arriving in many pieces is not searched from the
     // beginning every time.
     std::size_t m_searchFrom = 0;
+    // The header of the request at the front, once its blank line arrived.
+    std::optional<RequestHead> m_head;
     // The chunked body of the request at the front, as far as it arrived.
     std::optional<ChunkedBody> m_chunked;
 };

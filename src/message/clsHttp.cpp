@@ -3,6 +3,7 @@
 #include "AsciiText.h"
 #include "ContentLength.h"
 #include "HeaderField.h"
+#include "RequestHead.h"
 
 #include <optional>
 #include <stdexcept>
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr std::string_view kLineBreakEscape = "%10%13";
 constexpr std::string_view kDefaultStatusLine = "HTTP/1.0 200 OK";
 
 std::vector<std::string_view> splitHeaderLines(std::string_view text)
@@ -25,19 +25,6 @@ std::vector<std::string_view> splitHeaderLines(std::string_view text)
             return lines;
         text.remove_prefix(end + kCrLf.size());
     }
-}
-
-std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
-{
-    std::string result;
-    result.reserve(text.size());
-    std::size_t start = 0;
-    for (auto at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
-        result.append(text.substr(start, at - start)).append(to);
-        start = at + from.size();
-    }
-    result.append(text.substr(start));
-    return result;
 }
 
 // Like replaceAll, but the search ignores letter case; the kept text keeps its own.
@@ -57,16 +44,13 @@ std::string replaceAllIgnoringCase(std::string_view text, std::string_view from,
     return result;
 }
 
-// The value of the first line of the field `propertyName`, without the
-// blanks around it. Nothing when no line is that field.
+// The value of the first line of the field `propertyName`. Nothing when no
+// line is that field.
 std::optional<std::string> fieldValue(std::string_view headerText, std::string_view propertyName)
 {
     for (std::string_view line : splitHeaderLines(headerText)) {
-        const std::optional<std::string_view> value = fieldLineValue(line, propertyName);
-        if (!value)
-            continue;
-        // Blanks are spaces only: a tab next to a value is part of it.
-        return replaceAll(trimBlanks(*value, " "), kLineBreakEscape, kCrLf);
+        if (const std::optional<std::string_view> value = fieldLineValue(line, propertyName))
+            return headerFieldValue(*value);
     }
     return std::nullopt;
 }
@@ -118,18 +102,13 @@ bool clsHttp::importMessage(std::string_view strMessage)
     if (lineEnd == std::string_view::npos)
         throw std::invalid_argument("message holds no line end");
 
-    // Every single blank separates two words, so two blanks in a row yield an
-    // empty word; each word is stored before the next one is looked for.
-    std::string_view rest = strMessage.substr(0, lineEnd);
-    bool wordsLeft = true;
-    for (std::string* word : {&m_Method, &m_destFile, &m_HTTPVer}) {
-        if (!wordsLeft)
+    // Each word is stored before the next one is found missing.
+    const RequestLine line = splitRequestLine(strMessage.substr(0, lineEnd));
+    std::string* const words[] = {&m_Method, &m_destFile, &m_HTTPVer};
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        if (i == line.count)
             throw std::out_of_range("request line has fewer than three words");
-        const auto blank = rest.find(' ');
-        *word = std::string(rest.substr(0, blank));
-        wordsLeft = blank != std::string_view::npos;
-        if (wordsLeft)
-            rest.remove_prefix(blank + 1);
+        *words[i] = std::string(line.words[i]);
     }
 
     const auto headerEnd = strMessage.find(kBlankLine);

@@ -34,8 +34,13 @@ ActivityLog::ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clo
 
 void ActivityLog::WriteActivityLog(std::string_view message, SlotNumber slot)
 {
+    WriteActivityLog(message, m_wsServer.RemoteHostIP(slot));
+}
+
+void ActivityLog::WriteActivityLog(std::string_view message, std::string_view peerAddress)
+{
     m_entry.assign(m_stamp.now());
-    appendAddress(m_entry, m_wsServer.RemoteHostIP(slot));
+    appendAddress(m_entry, peerAddress);
     appendPrintable(m_entry, message);
     m_entry.append("\r\n");
     m_sink.appendEntry(m_entry);

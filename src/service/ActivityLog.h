@@ -28,13 +28,17 @@ public:
 [[nodiscard]] std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, std::string_view message);
 
 
-// The time-stamped record of the requests served. Written on the I/O thread
-// only, once per request: each entry is made in the same reused space.
+// The time-stamped record of the requests served, and the one writer of
+// entries to the sink for the engine. Written on the I/O thread only: each
+// entry is made in the same reused space.
 class ActivityLog {
 public:
     ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock);
 
     void WriteActivityLog(std::string_view message, SlotNumber slot);
+    // The same for a peer whose address is known already; an empty address
+    // for a line about the server itself.
+    void WriteActivityLog(std::string_view message, std::string_view peerAddress);
 
 private:
     LogSink& m_sink;

@@ -50,8 +50,8 @@ void forget(std::unordered_map<std::string, std::uint64_t>& index, const std::st
 
 } // namespace
 
-InstallAttempts::InstallAttempts(LogSink& sink, const Clock& clock, std::function<TimePoint()> now)
-    : m_sink(sink)
+InstallAttempts::InstallAttempts(ActivityLog& log, const Clock& clock, std::function<TimePoint()> now)
+    : m_log(log)
     , m_clock(clock)
     , m_now(std::move(now))
 {
@@ -239,5 +239,5 @@ void InstallAttempts::changed(const InstallAttempt& attempt) const
 
 void InstallAttempts::log(const std::string& address, const std::string& line) const
 {
-    m_sink.appendEntry(formatLogEntry(m_clock.localNow(), address, printableMessage(line)));
+    m_log.WriteActivityLog(line, address);
 }

@@ -30,8 +30,8 @@ public:
     // Attempts still under way; past it the oldest ends at once.
     static constexpr std::size_t kMaxOpen = 10'000;
 
-    // `clock` stamps the lines and the attempts' start, `now` measures the wait.
-    InstallAttempts(LogSink& sink, const Clock& clock,
+    // The lines go to `log`; `clock` stamps the attempts' start, `now` measures the wait.
+    InstallAttempts(ActivityLog& log, const Clock& clock,
                     std::function<TimePoint()> now = [] { return std::chrono::steady_clock::now(); });
 
     // Called with the attempt each time it changes; it must not block.
@@ -100,7 +100,7 @@ private:
     void changed(const InstallAttempt& attempt) const;
     void log(const std::string& address, const std::string& line) const;
 
-    LogSink& m_sink;
+    ActivityLog& m_log;
     const Clock& m_clock;
     std::function<TimePoint()> m_now;
     std::function<void(const InstallAttempt&)> m_changed;

@@ -10,9 +10,6 @@
 #include "PrintableText.h"
 #include "Response.h"
 #include "WebText.h"
-#include "clsHttp.h"
-
-#include <stdexcept>
 
 // What each request is answered with: files, repaired descriptors, ranges,
 // reports and the game list. How requests arrive and answers leave, in
@@ -34,31 +31,25 @@ std::string repairNote(const RepairedDescriptor& repaired)
 
 } // namespace
 
-void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
+void RequestService::ProcessRequest(const ReceiveBuffer::Result& received, SlotNumber slot, const std::string& peer)
 {
-    clsHttp message;
-    try {
-        message.importMessage(request);
-    } catch (const std::exception&) {
+    const RequestHead& head = received.head;
+    const Request request{slot, peer, head, received.body()};
+    if (!head.hasRequestLine) {
         m_log.WriteActivityLog(std::string(kBadRequestMessage) + " The request line needs a method, a path and a version.",
-                               slot);
+                               peer);
         respond(slot, errorResponse(status::kBadRequest, kBadRequestMessage));
         return;
     }
-    if (message.m_Method == "GET") {
-        // The message object takes a header only with a body length; the fields are read from the text itself.
-        clsHttp header;
-        header.m_MessageHeader = std::string(request.substr(0, request.find(kBlankLine)));
-        ServeRequest(message.m_destFile, slot,
-                     {header.getProperty("Host"), header.getProperty("Range"), header.getProperty("Accept"),
-                      header.getProperty("User-Agent"), header.getProperty("x-wap-profile")});
-    } else if (message.m_Method == "POST") {
-        if (ReportAddresses::isReportPath(message.m_destFile))
-            return answerOwnReport(message.m_destFile, requestBody(request), slot);
+    if (head.method == "GET") {
+        ServeRequest(head.path, request);
+    } else if (head.method == "POST") {
+        if (ReportAddresses::isReportPath(head.path))
+            return answerOwnReport(head.path, request);
         // A phone takes anything but 200 for a failed report and sends it again.
-        if (const auto report = readInstallReport(requestBody(request))) {
-            m_log.WriteActivityLog(describeInstallReport(*report, message.m_destFile), slot);
-            followReport(slot, message.m_destFile, *report);
+        if (const auto report = readInstallReport(request.body)) {
+            m_log.WriteActivityLog(describeInstallReport(*report, head.path), peer);
+            followReport(request, head.path, *report);
             PendingResponse receipt;
             receipt.statusLine = status::kOk;
             respond(slot, std::move(receipt));
@@ -66,11 +57,12 @@ void RequestService::ProcessRequest(std::string_view request, SlotNumber slot)
     }
 }
 
-void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const RequestFields& fields)
+void RequestService::ServeRequest(std::string_view path, const Request& request)
 {
+    const SlotNumber slot = request.slot;
     std::string listedPath;
     if (m_gameList) {
-        if (answerFromGameList(path, slot, fields, listedPath))
+        if (answerFromGameList(path, request, listedPath))
             return;
         path = listedPath;
     }
@@ -78,13 +70,13 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
     OpenedGameFile opened = m_openFiles.open(m_VirtualDir, path, mappedPath);
     switch (opened.status) {
     case OpenedGameFile::Status::NotFound:
-        m_log.WriteActivityLog(mappedPath, slot);
-        m_log.WriteActivityLog(kNotFoundMessage, slot);
+        m_log.WriteActivityLog(mappedPath, request.peer);
+        m_log.WriteActivityLog(kNotFoundMessage, request.peer);
         respond(slot, errorResponse(status::kNotFound, kNotFoundMessage));
         return;
     case OpenedGameFile::Status::Unreadable:
-        m_log.WriteActivityLog(mappedPath, slot);
-        m_log.WriteActivityLog(kUnreadableMessage, slot);
+        m_log.WriteActivityLog(mappedPath, request.peer);
+        m_log.WriteActivityLog(kUnreadableMessage, request.peer);
         respond(slot, errorResponse(status::kServerError, kUnreadableMessage));
         return;
     case OpenedGameFile::Status::Opened:
@@ -94,9 +86,9 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
     if (m_repair && mimeType == kDescriptorType) {
         const auto text = readBounded(opened.body.file.get(), kMaxDescriptorBytes);
         std::string reportPath;
-        if (const auto repaired = text ? repair(*text, path, slot, fields, reportPath) : std::nullopt) {
-            m_log.WriteActivityLog(mappedPath + repairNote(*repaired), slot);
-            followDescriptor(slot, fields, path, mappedPath, &*repaired, reportPath);
+        if (const auto repaired = text ? repair(*text, path, request, reportPath) : std::nullopt) {
+            m_log.WriteActivityLog(mappedPath + repairNote(*repaired), request.peer);
+            followDescriptor(request, path, mappedPath, &*repaired, reportPath);
             PendingResponse response;
             response.statusLine = status::kOk;
             response.mimeType = mimeType;
@@ -108,30 +100,29 @@ void RequestService::ServeRequest(std::string_view path, SlotNumber slot, const 
     }
     std::string logLine = mappedPath;
     const std::int64_t fileSize = opened.body.size;
-    PendingResponse response = fileResponse(opened, mimeType, fields, logLine);
-    m_log.WriteActivityLog(logLine, slot);
+    PendingResponse response = fileResponse(opened, mimeType, request.head, logLine);
+    m_log.WriteActivityLog(logLine, request.peer);
     if (!response.descriptor.empty())
-        followDescriptor(slot, fields, path, mappedPath, nullptr, {});
+        followDescriptor(request, path, mappedPath, nullptr, {});
     else if (mimeType == kArchiveType && response.file.file.isOpen())
-        followArchive(slot, fields, response.file, fileSize);
+        followArchive(request, response.file, fileSize);
     respond(slot, std::move(response));
 }
 
-InstallAttempts::Requester RequestService::requester(SlotNumber slot, const RequestFields& fields) const
+InstallAttempts::Requester RequestService::requester(const Request& request)
 {
-    return {m_wsServer.RemoteHostIP(slot), fields.userAgent, fields.wapProfile};
+    return {request.peer, request.head.userAgent, request.head.wapProfile};
 }
 
-void RequestService::followDescriptor(SlotNumber slot, const RequestFields& fields, std::string_view path,
-                                      const std::string& mappedPath, const RepairedDescriptor* repaired,
-                                      const std::string& reportPath)
+void RequestService::followDescriptor(const Request& request, std::string_view path, const std::string& mappedPath,
+                                      const RepairedDescriptor* repaired, const std::string& reportPath)
 {
     if (!m_attempts)
         return;
     InstallAttempts::ServedDescriptor served;
     served.requestPath = std::string(path);
     served.file = mappedPath;
-    served.game = m_servedGames.lookUp(m_VirtualDir, path, originFor(slot, fields));
+    served.game = m_servedGames.lookUp(m_VirtualDir, path, originFor(request));
     if (repaired) {
         // The phone installs what the repair made of the descriptor.
         served.repaired = true;
@@ -141,30 +132,29 @@ void RequestService::followDescriptor(SlotNumber slot, const RequestFields& fiel
         if (!repaired->archivePath.empty())
             served.game.archivePath = mapRequestPath(m_VirtualDir, repaired->archivePath);
     }
-    m_attempts->descriptorServed(requester(slot, fields), served);
+    m_attempts->descriptorServed(requester(request), served);
 }
 
-void RequestService::followArchive(SlotNumber slot, const RequestFields& fields, const FileBody& file,
-                                   std::int64_t fileSize)
+void RequestService::followArchive(const Request& request, const FileBody& file, std::int64_t fileSize)
 {
     if (m_attempts)
-        m_attempts->archiveServed(slot, requester(slot, fields), file.path, file.offset, fileSize);
+        m_attempts->archiveServed(request.slot, requester(request), file.path, file.offset, fileSize);
 }
 
-void RequestService::followReport(SlotNumber slot, std::string_view path, const InstallReport& report)
+void RequestService::followReport(const Request& request, std::string_view path, const InstallReport& report)
 {
     if (m_attempts)
-        (void)m_attempts->reportReceived(path, m_wsServer.RemoteHostIP(slot), report);
+        (void)m_attempts->reportReceived(path, request.peer, report);
 }
 
 RequestService::PendingResponse RequestService::fileResponse(OpenedGameFile& opened, const std::string& mimeType,
-                                                             const RequestFields& fields, std::string& logLine) const
+                                                             const RequestHead& head, std::string& logLine) const
 {
     PendingResponse response;
     response.statusLine = status::kOk;
     response.mimeType = mimeType;
     const std::int64_t size = opened.body.size;
-    const ByteRange range = fields.range.empty() ? ByteRange{} : readByteRange(fields.range, size);
+    const ByteRange range = head.range.empty() ? ByteRange{} : readByteRange(head.range, size);
     switch (range.kind) {
     case ByteRange::Kind::Whole:
         if (mimeType == kDescriptorType)
@@ -190,33 +180,32 @@ RequestService::PendingResponse RequestService::fileResponse(OpenedGameFile& ope
     return response;
 }
 
-std::string RequestService::originFor(SlotNumber slot, const RequestFields& fields) const
+std::string RequestService::originFor(const Request& request) const
 {
-    const std::optional<std::string> host = acceptedHost(fields.host);
-    return "http://" + (host ? *host : m_wsServer.localAddress(slot));
+    const std::optional<std::string> host = acceptedHost(request.head.host);
+    return "http://" + (host ? *host : m_wsServer.localAddress(request.slot));
 }
 
 std::optional<RepairedDescriptor> RequestService::repair(std::string_view text, std::string_view path,
-                                                         SlotNumber slot, const RequestFields& fields,
-                                                         std::string& reportPath)
+                                                         const Request& request, std::string& reportPath)
 {
     RepairContext context;
     context.gameDirectory = m_VirtualDir;
     context.descriptorPath = std::string(path);
-    context.origin = originFor(slot, fields);
+    context.origin = originFor(request);
     context.pathsDecoded = m_gameList != nullptr;
     reportPath = m_reports.nextPath();
     context.reportAddress = context.origin + reportPath;
     std::optional<RepairedDescriptor> repaired = repairDescriptor(text, context);
     if (repaired)
-        m_reports.remember(reportPath, {context.descriptorPath, repaired->name, repaired->version,
-                                        m_wsServer.RemoteHostIP(slot), std::chrono::steady_clock::now()});
+        m_reports.remember(reportPath, {context.descriptorPath, repaired->name, repaired->version, request.peer,
+                                        std::chrono::steady_clock::now()});
     return repaired;
 }
 
-void RequestService::answerOwnReport(std::string_view path, std::string_view body, SlotNumber slot)
+void RequestService::answerOwnReport(std::string_view path, const Request& request)
 {
-    const std::optional<InstallReport> report = readInstallReport(body, ReportCodes::Any);
+    const std::optional<InstallReport> report = readInstallReport(request.body, ReportCodes::Any);
     const ReportAddresses::Download* download = m_reports.find(path);
     std::string line = report ? reportTitle(*report) : "A report without a status code";
     if (download) {
@@ -228,37 +217,35 @@ void RequestService::answerOwnReport(std::string_view path, std::string_view bod
     } else {
         line += ", posted to an address this server never gave out (" + std::string(path) + ")";
     }
-    m_log.WriteActivityLog(line, slot);
+    m_log.WriteActivityLog(line, request.peer);
     if (report)
-        followReport(slot, path, *report);
+        followReport(request, path, *report);
     // Always 200: a phone sends a report that was not taken again and again.
     PendingResponse receipt;
     receipt.statusLine = status::kOk;
-    respond(slot, std::move(receipt));
+    respond(request.slot, std::move(receipt));
 }
 
-bool RequestService::answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
-                                        std::string& servePath)
+bool RequestService::answerFromGameList(std::string_view path, const Request& request, std::string& servePath)
 {
-    GameListAnswer answer = m_gameList->answer(path, fields.accept, fields.userAgent);
+    GameListAnswer answer = m_gameList->answer(path, request.head.accept, request.head.userAgent);
     if (answer.kind == GameListAnswer::Kind::ServeFile) {
         servePath = std::move(answer.path);
         return false;
     }
     if (m_repair && answer.mimeType == kDescriptorType) {
         std::string reportPath;
-        if (const auto repaired =
-                repair(answer.body, decodeUrlPath(path.substr(0, path.find('?'))), slot, fields, reportPath)) {
+        if (const auto repaired = repair(answer.body, decodeUrlPath(path.substr(0, path.find('?'))), request, reportPath)) {
             answer.body = repaired->text;
             answer.logLines.front() += repairNote(*repaired);
         }
     }
     for (const std::string& line : answer.logLines)
-        m_log.WriteActivityLog(line, slot);
+        m_log.WriteActivityLog(line, request.peer);
     PendingResponse response;
     response.statusLine = std::move(answer.statusLine);
     response.mimeType = std::move(answer.mimeType);
     response.body = std::move(answer.body);
-    respond(slot, std::move(response));
+    respond(request.slot, std::move(response));
     return true;
 }

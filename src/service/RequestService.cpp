@@ -116,7 +116,9 @@ void RequestService::takeRequests(SlotNumber slot, const std::shared_ptr<Connect
         if (result.status != ReceiveBuffer::Status::Complete)
             return rejectFraming(slot, *connection, result.status);
         ++connection->requestsTaken;
-        ProcessRequest(result.request, slot);
+        if (connection->peer.empty())
+            connection->peer = m_wsServer.RemoteHostIP(slot);
+        ProcessRequest(result, slot, connection->peer);
         if (connection->closing || !m_connections.contains(slot))
             return;
     }

@@ -77,17 +77,17 @@ public:
     // The socket has sent some of what it held: a connection held up by its
     // peer may go on.
     void resumeAfterSending(SlotNumber slot, std::int64_t bytesRemaining);
-    // The header fields that shape an answer beyond its path.
-    struct RequestFields {
-        std::string host;  // Host: this server as the phone names it
-        std::string range; // Range: the part of a file wanted
-        std::string accept; // Accept: the markups the browser reads, for the game list
-        std::string userAgent;  // User-Agent: the phone's maker, model and platform
-        std::string wapProfile; // x-wap-profile: the phone's device profile
+    // A request as it is answered: its connection, its peer's address (asked
+    // once per connection) and what was read of its header.
+    struct Request {
+        SlotNumber slot = 0;
+        const std::string& peer;
+        const RequestHead& head;
+        std::string_view body;
     };
 
-    void ProcessRequest(std::string_view request, SlotNumber slot);
-    void ServeRequest(std::string_view path, SlotNumber slot, const RequestFields& fields = {});
+    void ProcessRequest(const ReceiveBuffer::Result& received, SlotNumber slot, const std::string& peer);
+    void ServeRequest(std::string_view path, const Request& request);
 
     // With the game list on, folders are answered with their games and lone
     // archives get a made descriptor (see GameListAnswer); off, as without it.
@@ -123,6 +123,8 @@ private:
 
     struct Connection {
         ReceiveBuffer buffer;
+        // The peer's address, once a request asked for it.
+        std::string peer;
         std::deque<PendingResponse> responses;
         // The connection's framing failed: what arrives now is ignored, and it
         // closes once its answers are out.
@@ -145,30 +147,28 @@ private:
     void sendReadyResponses(SlotNumber slot, const std::shared_ptr<Connection>& connection);
     void send(SlotNumber slot, PendingResponse& response);
     // Answers the request when the game list does; else gives the path to serve.
-    bool answerFromGameList(std::string_view path, SlotNumber slot, const RequestFields& fields,
-                            std::string& servePath);
+    bool answerFromGameList(std::string_view path, const Request& request, std::string& servePath);
     // The answer for an opened file: whole, the part its Range asks for, or 416.
-    PendingResponse fileResponse(OpenedGameFile& opened, const std::string& mimeType, const RequestFields& fields,
+    PendingResponse fileResponse(OpenedGameFile& opened, const std::string& mimeType, const RequestHead& head,
                                  std::string& logLine) const;
     // The descriptor `text`, served at `path`, as a phone installs it; nothing
     // when it cannot be read as a descriptor.
     // `reportPath` is this download's report address, as a path on this server.
-    std::optional<RepairedDescriptor> repair(std::string_view text, std::string_view path, SlotNumber slot,
-                                             const RequestFields& fields, std::string& reportPath);
+    std::optional<RepairedDescriptor> repair(std::string_view text, std::string_view path, const Request& request,
+                                             std::string& reportPath);
     // Tells the attempts of a descriptor file served at `path` with 200;
     // `repaired` is what the repair made of it, if it did.
-    void followDescriptor(SlotNumber slot, const RequestFields& fields, std::string_view path,
-                          const std::string& mappedPath, const RepairedDescriptor* repaired,
-                          const std::string& reportPath);
+    void followDescriptor(const Request& request, std::string_view path, const std::string& mappedPath,
+                          const RepairedDescriptor* repaired, const std::string& reportPath);
     // Tells the attempts of an archive file handed to the socket.
-    void followArchive(SlotNumber slot, const RequestFields& fields, const FileBody& file, std::int64_t fileSize);
+    void followArchive(const Request& request, const FileBody& file, std::int64_t fileSize);
     // Tells the attempts of a report a phone posted to `path`.
-    void followReport(SlotNumber slot, std::string_view path, const InstallReport& report);
-    [[nodiscard]] InstallAttempts::Requester requester(SlotNumber slot, const RequestFields& fields) const;
+    void followReport(const Request& request, std::string_view path, const InstallReport& report);
+    [[nodiscard]] static InstallAttempts::Requester requester(const Request& request);
     // A report posted to an address this server gave out.
-    void answerOwnReport(std::string_view path, std::string_view body, SlotNumber slot);
+    void answerOwnReport(std::string_view path, const Request& request);
     // This server as the phone reached it: "http://192.168.1.5:8080".
-    [[nodiscard]] std::string originFor(SlotNumber slot, const RequestFields& fields) const;
+    [[nodiscard]] std::string originFor(const Request& request) const;
 
     SocketControl& m_wsServer;
     ActivityLog& m_log;

@@ -3,7 +3,7 @@
 ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock,
                        std::function<ConnectionSlots::TimePoint()> now)
     : m_log(sink, wsServer, clock)
-    , m_attempts(sink, clock, now)
+    , m_attempts(m_log, clock, now)
     , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
     , m_slots(wsServer, m_service, m_log, std::move(now))
 {

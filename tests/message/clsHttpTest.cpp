@@ -1,11 +1,13 @@
 #include "clsHttp.h"
 
 #include "AsciiText.h"
+#include "RequestHead.h"
 #include "Response.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -102,11 +104,21 @@ std::vector<OrderCase> headerOrders()
 
 class FieldOrders : public testing::TestWithParam<OrderCase> {};
 
+// The field as the server reads it from a request's header.
+std::string readByTheServer(const RequestHead& head, const std::string& name)
+{
+    const std::map<std::string, const std::string*> fields = {
+        {"Content-Length", &head.contentLength}, {"Host", &head.host}, {"Range", &head.range},
+        {"Accept", &head.accept}, {"User-Agent", &head.userAgent}, {"x-wap-profile", &head.wapProfile}};
+    return *fields.at(name);
+}
+
 TEST_P(FieldOrders, FindTheWholeNameOnly)
 {
     clsHttp message;
     message.m_MessageHeader = GetParam().header;
     EXPECT_EQ(message.getProperty(GetParam().name), GetParam().expected);
+    EXPECT_EQ(readByTheServer(readRequestHead(GetParam().header), GetParam().name), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFieldTheServerReads, FieldOrders, testing::ValuesIn(headerOrders()));

@@ -1,5 +1,6 @@
 #include "InstallAttempts.h"
 
+#include "FakeSocketControl.h"
 #include "InstallStatus.h"
 #include "MemoryLog.h"
 
@@ -152,8 +153,10 @@ protected:
 
     MemoryLog sink;
     FixedClock clock;
+    FakeSocketControl sockets;
+    ActivityLog log{sink, sockets, clock};
     InstallAttempts::TimePoint now{};
-    InstallAttempts attempts{sink, clock, [this] { return now; }};
+    InstallAttempts attempts{log, clock, [this] { return now; }};
     std::map<std::uint64_t, InstallAttempt> latest;
     std::map<SlotNumber, Fetch> fetches;
 };
