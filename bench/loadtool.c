@@ -8,6 +8,9 @@
  *       it reconnects after every response that does not announce
  *       keep-alive. A server that closes a connection anyway shows as an
  *       error (and the client reconnects).
+ *   In every mode an answer whose status is not 2xx counts as an error (the
+ *   client reconnects), so a server that answers 404 quickly does not
+ *   pass for a fast one.
  *   loadtool cpr   PORT PATH CLIENTS SECONDS
  *       A connection per request: each client connects, sends one GET,
  *       reads the head and exactly Content-Length body bytes, closes, and
@@ -54,6 +57,7 @@ struct conn {
     char head[4096];
     size_t headLen;
     long long bodyLeft;
+    int statusOk; /* the answer's status is 2xx */
     double started;
 };
 
@@ -183,13 +187,16 @@ static int advance(struct conn* c, uint32_t events)
             long long length = contentLength(c->head, headSize);
             if (length < 0)
                 return -1;
+            /* "HTTP/1.x 2xx": anything else is read whole, to keep the
+             * connection in step, and then counted as an error. */
+            c->statusOk = c->headLen > 9 && strncmp(c->head, "HTTP/1.", 7) == 0 && c->head[9] == '2';
             c->bodyLeft = length - (long long)(c->headLen - headSize);
             *(c->big ? &g_bigBytes : &g_bytes) += (long long)c->headLen;
             c->state = READING_BODY;
         } else if (c->state == READING_BODY) {
             if (c->bodyLeft <= 0) {
                 c->state = DONE;
-                return c->bodyLeft == 0 ? 1 : -1;
+                return c->bodyLeft == 0 && c->statusOk ? 1 : -1;
             }
             size_t want = c->bodyLeft < (long long)sizeof scratch ? (size_t)c->bodyLeft : sizeof scratch;
             ssize_t n = recv(c->fd, scratch, want, 0);

@@ -2,14 +2,29 @@
 """Turns bench/run's raw results into docs/benchmarks.md (or, with --table,
 the tables and the targets alone for the terminal). Every figure is the
 median of the runs; every ratio is taken within each run first (both servers
-measured in it, minutes apart) and then the median of those is shown."""
+measured in it, minutes apart) and then the median of those is shown.
+Tarnwick is measured in two setups, each a server of its own here: the
+default setup ("tarnwick": the game list and descriptor repair on), the
+headline, and the plain one ("tarnwick-plain": neither)."""
 import datetime
 import os
 import statistics
 import sys
 from collections import defaultdict
 
-SERVERS = ["tarnwick", "nginx", "lighttpd"]
+SERVERS = ["tarnwick", "tarnwick-plain", "nginx", "lighttpd"]
+# Tarnwick's setups: (server, its name in a ratio's column, its heading in
+# the targets, its column's title).
+SETUPS = [
+    ("tarnwick", "default", "Tarnwick in the default setup (game list and descriptor repair on)",
+     "Tarnwick (default setup: list and repair on)"),
+    ("tarnwick-plain", "plain", "Tarnwick in the plain setup (game list and descriptor repair off)",
+     "Tarnwick (plain: list and repair off)"),
+]
+PEERS = ["nginx", "lighttpd"]
+# The servers and Tarnwick's steps alone as the watch table heads them.
+WATCHED = {"tarnwick": "Tarnwick default", "tarnwick-plain": "Tarnwick plain", "nginx": "nginx",
+           "lighttpd": "lighttpd", "window": "window", "phones": "Phones window"}
 
 # A load during which other processes took more of the server's core than
 # this, or a run that started with a higher load average, judges no target.
@@ -31,6 +46,8 @@ LOADS = [
     ("beside", "large file beside 16 .jad clients"),
     ("stdout_stalled", "standard output stalled"),
     ("stdout_file", "standard output to a file"),
+    ("list10k_alone", "game list of 10,000: 16 .jad clients alone"),
+    ("list10k_beside", "game list of 10,000: 16 .jad clients beside list pages"),
     ("window", "the window under 256 conns"),
     ("phones", "the Phones window under 256 conns"),
 ]
@@ -110,7 +127,7 @@ def fmt_percent(value):
     return "n/a" if value is None else f"{value * 100:.0f} %"
 
 
-# (label, metric or tuple of metrics, digits, which way is better)
+# (label, metric or tuple of metrics, digits, which way is better or None)
 ROWS = [
     ("**.jad keep-alive, 16 conns: req/s per server-CPU s**", "jad_rps_per_cpu_c16", 0, "higher"),
     ("**.jad keep-alive, 256 conns: req/s per server-CPU s**", "jad_rps_per_cpu_c256", 0, "higher"),
@@ -124,6 +141,7 @@ ROWS = [
     (".jad 16 conns: p50 / p99 ms", ("jad_p50_ms_c16", "jad_p99_ms_c16"), 3, "lower"),
     (".jad 256 conns: p50 / p99 ms", ("jad_p50_ms_c256", "jad_p99_ms_c256"), 3, "lower"),
     (".jad connection per request, 16 clients: p99 ms", "cpr_p99_ms_c16", 3, "lower"),
+    (".jad answer, head and body: bytes", "jad_answer_bytes_c16", 0, None),
     ("RSS idle: MiB", "rss_idle_mib", 1, "lower"),
     ("RSS per idle connection (1,000 open): KiB", "kib_per_idle_conn", 1, "lower"),
     ("256 x 1 MiB at once: peak RSS (VmHWM) MiB", "burst_hwm_mib", 1, "lower"),
@@ -165,8 +183,8 @@ def cell(server, metric, digits):
     return " / ".join(fmt(med(server, m), digits) for m in metrics(metric))
 
 
-def cell_ratio(metric, other):
-    return " / ".join(fmt_ratio(ratio(m, other)) for m in metrics(metric))
+def cell_ratio(metric, other, server):
+    return " / ".join(fmt_ratio(ratio(m, other, server)) for m in metrics(metric))
 
 
 def failures(server):
@@ -174,23 +192,27 @@ def failures(server):
 
 
 def table():
+    ratios = [(server, short, peer) for server, short, _, _ in SETUPS for peer in PEERS]
+    no_ratios = " |" * (len(ratios) + 1)
     out = [
-        "| figure | Tarnwick | nginx (1 worker) | lighttpd | Tarnwick / nginx | Tarnwick / lighttpd |",
-        "| --- | ---: | ---: | ---: | ---: | ---: |",
+        "| figure | " + " | ".join(title for _, _, _, title in SETUPS) + " | nginx (1 worker) | lighttpd | "
+        + " | ".join(f"{short} / {peer}" for _, short, peer in ratios) + " |",
+        "| --- |" + " ---: |" * (len(SERVERS) + len(ratios)),
     ]
     for label, metric, digits, better in ROWS:
-        out.append(f"| {label} ({better} is better) | "
-                   + " | ".join(cell(s, metric, digits) for s in SERVERS)
-                   + f" | {cell_ratio(metric, 'nginx')} | {cell_ratio(metric, 'lighttpd')} |")
-    out.append("| failed requests, all runs (connect, read, framing errors, closed keep-alive connections) | "
-               + " | ".join(f"{failures(s):.0f}" for s in SERVERS) + " | | |")
+        out.append(f"| {label}{f' ({better} is better)' if better else ''} | "
+                   + " | ".join(cell(s, metric, digits) for s in SERVERS) + " | "
+                   + " | ".join(cell_ratio(metric, peer, server) for server, _, peer in ratios) + " |")
+    out.append("| failed requests, all runs (connect, read, framing errors, answers other than 2xx, "
+               "closed keep-alive connections) | "
+               + " | ".join(f"{failures(s):.0f}" for s in SERVERS) + no_ratios)
     out.append("| 256 x 1 MiB downloads not finished in time (most of one burst, median of runs) | "
-               + " | ".join(fmt(med(s, "burst_unfinished"), 0) for s in SERVERS) + " | | |")
+               + " | ".join(fmt(med(s, "burst_unfinished"), 0) for s in SERVERS) + no_ratios)
     out.append("| large file downloaded whole (runs) | "
                + " | ".join(f"{sum(values.get((s, 'big_done'), {}).values()):.0f} of "
-                            f"{len(values.get((s, 'big_done'), {}))}" for s in SERVERS) + " | | |")
+                            f"{len(values.get((s, 'big_done'), {}))}" for s in SERVERS) + no_ratios)
     out.append("")
-    out.append("| Tarnwick alone | median of runs |")
+    out.append("| Tarnwick alone, default setup | median of runs |")
     out.append("| --- | ---: |")
     stalled = stdout_ratio()
     out.append(f"| standard output to a file: .jad keep-alive, 16 conns, req/s | {cell('tarnwick', 'stdout_file_rps_c16', 0)} |")
@@ -206,13 +228,13 @@ def table():
 def watch_table():
     """How busy each load kept the server's core and what others took of it."""
     out = [
-        "| load | " + " | ".join(f"{s}: core busy (least) / taken by others (most)"
-                               for s in SERVERS + ["window", "phones"]) + " |",
-        "| --- |" + " ---: |" * (len(SERVERS) + 2),
+        "| load | " + " | ".join(f"{name}: core busy (least) / taken by others (most)"
+                               for name in WATCHED.values()) + " |",
+        "| --- |" + " ---: |" * len(WATCHED),
     ]
     for load, label in LOADS:
         cells = []
-        for server in SERVERS + ["window", "phones"]:
+        for server in WATCHED:
             busy, others = shares(server, load, "busy"), shares(server, load, "others")
             cells.append(f"{fmt_percent(min(busy))} / {fmt_percent(max(others))}" if busy and others else "")
         if any(cells):
@@ -227,20 +249,24 @@ def stdout_ratio():
     return statistics.median(per_run) if per_run else None
 
 
+def verdict(loads, servers, saturated):
+    """Why figures from these loads on these servers judge nothing, or None."""
+    if disturbed(loads, servers):
+        return DISTURBED
+    if saturated and (least_busy(loads, servers) or 0) < MIN_BUSY:
+        return (f"not at saturation (the server's core {fmt_percent(least_busy(loads, servers))} busy): "
+                "the load generator is the limit")
+    return None
+
+
 def targets():
     rows = []
 
     def line(ok, text, loads, servers=("tarnwick",), saturated=False):
         """A target judged from `loads` on `servers`; with `saturated`, only
         from loads that kept the server's core busy."""
-        if disturbed(loads, servers):
-            verdict = DISTURBED
-        elif saturated and (least_busy(loads, servers) or 0) < MIN_BUSY:
-            verdict = (f"not at saturation (the server's core {fmt_percent(least_busy(loads, servers))} busy): "
-                       "the load generator is the limit")
-        else:
-            verdict = "met" if ok else "NOT met"
-        rows.append(f"- {verdict}: {text}")
+        why_not = verdict(loads, servers, saturated)
+        rows.append(f"- {why_not or ('met' if ok else 'NOT met')}: {text}")
 
     def at_most(value, limit):
         return value is not None and value <= limit
@@ -248,34 +274,46 @@ def targets():
     def at_least(value, limit):
         return value is not None and value >= limit
 
-    peers = ("tarnwick", "nginx")
-    for label, metric, load in ((".jad keep-alive at 16 connections", "jad_rps_per_cpu_c16", "jad_c16"),
-                                (".jad keep-alive at 256 connections", "jad_rps_per_cpu_c256", "jad_c256"),
-                                (".jad connection per request at 16 clients", "cpr_rps_per_cpu_c16", "cpr_c16")):
-        x = ratio(metric, "nginx")
-        line(at_least(x, 1.0), f"{label}, req/s per server-CPU s at least 1.0x nginx: {fmt_ratio(x)} "
-                               f"({fmt(med('tarnwick', metric), 0)} against {fmt(med('nginx', metric), 0)}; "
-                               f"against lighttpd, the aim: {fmt_ratio(ratio(metric, 'lighttpd'))})",
-             [load], peers, saturated=True)
-    x = ratio("jar_cpu_s_per_gb_c16", "nginx")
-    line(at_most(x, 1.0), f"1 MiB .jar, server CPU per GB at most 1.0x nginx: {fmt_ratio(x)} "
-                          f"({fmt(med('tarnwick', 'jar_cpu_s_per_gb_c16'), 3)} s against "
-                          f"{fmt(med('nginx', 'jar_cpu_s_per_gb_c16'), 3)} s)", ["jar_c16"], peers)
-    over = med("tarnwick", "burst_over_idle_mib")
-    line(at_most(over, 32), f"256 simultaneous 1 MiB downloads, peak RSS at most idle + 32 MiB: +{fmt(over, 1)} MiB",
-         ["burst"])
-    grown = med("tarnwick", "big_rss_growth_mib")
-    done = values.get(("tarnwick", "big_done"), {})
-    whole = bool(done) and all(done.values())
-    line(at_most(grown, 32) and whole,
-         f"large file downloaded beside small requests, RSS growth at most 32 MiB: +{fmt(grown, 1)} MiB"
-         + ("" if whole else " (the download did not complete in every run)"), ["beside"])
-    worst = med("tarnwick", "big_small_max_ms")
-    line(at_most(worst, 100) and whole,
-         f"each small request beside it answered within 100 ms: max {fmt(worst, 1)} ms "
-         f"(p99 {fmt(med('tarnwick', 'big_small_p99_ms'), 1)} ms)", ["beside"])
-    kib = med("tarnwick", "kib_per_idle_conn")
-    line(at_most(kib, 4), f"idle connection at most 4 KiB each (1,000 open): {fmt(kib, 1)} KiB", ["idle"])
+    small_files = ((".jad keep-alive at 16 connections", "jad_rps_per_cpu_c16", "jad_c16"),
+                   (".jad keep-alive at 256 connections", "jad_rps_per_cpu_c256", "jad_c256"),
+                   (".jad connection per request at 16 clients", "cpr_rps_per_cpu_c16", "cpr_c16"))
+
+    # The targets every server is measured for, judged on each setup.
+    for me, _, heading, _ in SETUPS:
+        rows.append("")
+        rows.append(f"### {heading}")
+        rows.append("")
+        peers = (me, "nginx")
+        for label, metric, load in small_files:
+            x = ratio(metric, "nginx", me)
+            line(at_least(x, 1.0), f"{label}, req/s per server-CPU s at least 1.0x nginx: {fmt_ratio(x)} "
+                                   f"({fmt(med(me, metric), 0)} against {fmt(med('nginx', metric), 0)}; "
+                                   f"against lighttpd, the aim: {fmt_ratio(ratio(metric, 'lighttpd', me))})",
+                 [load], peers, saturated=True)
+        x = ratio("jar_cpu_s_per_gb_c16", "nginx", me)
+        line(at_most(x, 1.0), f"1 MiB .jar, server CPU per GB at most 1.0x nginx: {fmt_ratio(x)} "
+                              f"({fmt(med(me, 'jar_cpu_s_per_gb_c16'), 3)} s against "
+                              f"{fmt(med('nginx', 'jar_cpu_s_per_gb_c16'), 3)} s)", ["jar_c16"], peers)
+        over = med(me, "burst_over_idle_mib")
+        line(at_most(over, 32), f"256 simultaneous 1 MiB downloads, peak RSS at most idle + 32 MiB: +{fmt(over, 1)} MiB",
+             ["burst"], (me,))
+        grown = med(me, "big_rss_growth_mib")
+        done = values.get((me, "big_done"), {})
+        whole = bool(done) and all(done.values())
+        line(at_most(grown, 32) and whole,
+             f"large file downloaded beside small requests, RSS growth at most 32 MiB: +{fmt(grown, 1)} MiB"
+             + ("" if whole else " (the download did not complete in every run)"), ["beside"], (me,))
+        worst = med(me, "big_small_max_ms")
+        line(at_most(worst, 100) and whole,
+             f"each small request beside it answered within 100 ms: max {fmt(worst, 1)} ms "
+             f"(p99 {fmt(med(me, 'big_small_p99_ms'), 1)} ms)", ["beside"], (me,))
+        kib = med(me, "kib_per_idle_conn")
+        line(at_most(kib, 4), f"idle connection at most 4 KiB each (1,000 open): {fmt(kib, 1)} KiB", ["idle"], (me,))
+
+    # The targets of the steps Tarnwick runs alone, in the default setup.
+    rows.append("")
+    rows.append("### Tarnwick alone, in the default setup")
+    rows.append("")
     click = med("window", "click_p99_ms")
     line(at_most(click, 16), f"window click answered within 16 ms (p99) under 256 busy connections: {fmt(click, 2)} ms",
          ["window"], ("window",))
@@ -299,7 +337,21 @@ def targets():
     x = stdout_ratio()
     line(at_least(x, 0.9), f"standard output stalled, req/s at least 0.9x standard output to a file: {fmt_ratio(x)}",
          ["stdout_stalled", "stdout_file"])
-    return "\n".join(rows)
+
+    # What the list and the repair cost the small file: no target here, the
+    # quiet and saturation of its loads told as for one.
+    rows.append("")
+    rows.append("### The default setup against the plain one, run by run")
+    rows.append("")
+    setups = ("tarnwick", "tarnwick-plain")
+    loads = [load for _, _, load in small_files]
+    parts = [f"{label.removeprefix('.jad ')} {fmt_ratio(ratio(metric, 'tarnwick-plain'))} "
+             f"({fmt(med('tarnwick', metric), 0)} against {fmt(med('tarnwick-plain', metric), 0)})"
+             for label, metric, _ in small_files]
+    rows.append(f"- {verdict(loads, setups, True) or 'quiet and at saturation'} (not a target): "
+                "the default setup's .jad req/s per server-CPU s as a share of the plain setup's: "
+                + "; ".join(parts))
+    return "\n".join(rows).lstrip("\n")
 
 
 if "--table" in sys.argv:
@@ -326,13 +378,31 @@ print(f"""# Benchmarks
 Tarnwick against nginx with one worker process and lighttpd, all serving the
 same folder on 127.0.0.1. Made by `bench/run` (this file is rewritten by it;
 notes written by hand go in `docs/benchmark-notes.md`, which is carried in
-below). Where the server's time goes: `docs/profile.md` (`bench/run --profile`).
+below). Where the server's time goes: `docs/profile.md` (`bench/run --profile`,
+the default setup).
+
+Tarnwick is measured in two setups, one after the other in every run, each
+under every load the peers are:
+
+- **Default setup**, the headline: the game list and descriptor repair on
+  (`Game List=1`, `Repair Descriptors=1`), as `scripts/run` lays the
+  settings beside the program, so the setup people run. Every `.jad` is
+  answered repaired, rewritten in memory from the descriptor and the
+  archive's manifest, read for each request: the archive's address made
+  absolute on the host the client named, and report addresses added, so
+  the answer is longer than the file (".jad answer" below). A folder is
+  answered with the game list.
+- **Plain setup**: neither. Every file goes out byte for byte as on disk,
+  as the peers send it, and a folder is `404`.
+
+The steps Tarnwick runs alone (standard output, the game list of 10,000
+games, the window and the Phones window) run in the default setup only.
 
 - Date: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M %Z').strip()}; Tarnwick at {env.get('COMMIT')}
 - Machine: {env.get('MACHINE_CPU')}, {env.get('MACHINE_CORES')} cores (nproc --all), {env.get('MACHINE_MEM')}, Linux {env.get('MACHINE_KERNEL')}
 - Peers: {env.get('VERSIONS')}
 - Load average (1, 5, 15 min) before the runs: {env.get('LOAD_BEFORE')}; after: {env.get('LOAD_AFTER')}.
-  Anything else running on the machine shows here and disturbs all three
+  Anything else running on the machine shows here and disturbs all the
   servers; compare ratios from one run rather than figures across runs.
 - Each figure is the median of {env.get('RUNS')} runs; each load lasts {env.get('SECONDS_PER_LOAD')} s. The large
   file is {env.get('BIG_MIB')} MiB. The figures in bold are per second of the server's CPU.
@@ -348,7 +418,9 @@ hypervisor took (the most of the runs). A target is judged only from loads
 where others took at most {MAX_OTHERS * 100:.0f} % and only when the load average was at most
 {MAX_LOAD_AVERAGE} as the runs started; otherwise it reads "{DISTURBED}".
 The per-CPU targets of the small file are judged only when its loads kept the
-server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike.
+server's core at least {MIN_BUSY * 100:.0f} % busy, for the Tarnwick setup in question and
+nginx alike. Each target that every server is measured for is judged on each
+Tarnwick setup apart.
 
 {watch_table()}
 
@@ -363,13 +435,22 @@ server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike
   on the machine disturbs less (it still shows in the load average above).
   Each server is started afresh for every figure of every run, answers one
   .jad request before anything is measured (so that what it sets up on first
-  use is not counted) and is stopped after the figure.
-- **Files.** A 300-byte `.jad` descriptor, a 1 MiB `.jar` of random bytes
-  and a sparse `.jar` of {env.get('BIG_MIB')} MiB (made with `truncate`) in a temporary
-  folder that all three serve.
-- **Servers.** Tarnwick as built in Release, with its window drawn off screen
-  and every log entry going to its log area and to standard output, which is
-  sent to a file. nginx: `master_process off`, one process,
+  use is not counted; in the default setup it has also read the folder for
+  its game list) and is stopped after the figure. In each run the servers
+  take their turns in this order: Tarnwick default, Tarnwick plain, nginx,
+  lighttpd.
+- **Files.** A 328-byte `.jad` descriptor and the game it describes, a
+  real archive of exactly 1 MiB (1,048,576 bytes: a manifest that agrees
+  with the descriptor, a class, an icon, and random bytes stored, not
+  compressed, to fill it), made by `bench/make-games.py --bench-game`; and a
+  sparse `.jar` of {env.get('BIG_MIB')} MiB (made with `truncate`), all in a temporary
+  folder that every server serves. Before the runs bench/run asks each
+  Tarnwick setup for the `.jad` once and stops unless the default setup's
+  answer is repaired and the plain setup's is the file, and the game check
+  finds the game ready.
+- **Servers.** Tarnwick as built in Release, in each setup, with its window
+  drawn off screen and every log entry going to its log area and to standard
+  output, which is sent to a file. nginx: `master_process off`, one process,
   `access_log` on to a file (Tarnwick logs every request too), `sendfile on`.
   lighttpd: one process, `mod_accesslog` on to a file. Both peers are allowed
   a million requests per keep-alive connection.
@@ -390,7 +471,8 @@ server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike
   ticks of 10 ms, so a watch of a few tenths of a second is off by a few
   per cent either way: every load is watched for about a second or more.
 - **Load generator.** `build-bench-tools/loadtool` (bench/loadtool.c), one
-  thread on epoll, for all three servers alike. wrk is not usable against
+  thread on epoll, for every server alike. An answer whose status is not
+  2xx counts as a failed request. wrk is not usable against
   Tarnwick for keep-alive: it treats an HTTP/1.0 answer without a keep-alive
   field as the end of the connection and reconnects after every answer, so
   it would measure a connection per request. As a check that the loadtool is
@@ -418,12 +500,18 @@ server's core at least {MIN_BUSY * 100:.0f} % busy, for Tarnwick and nginx alike
   file whole while 16 keep-alive clients ask for the .jad; the peak over the
   idle RSS, and the latencies of the small requests meanwhile (the loadtool
   reads the download one slice per turn, so its own side does not delay them).
-- **Standard output stalled.** Tarnwick with its standard output into a pipe
+- **Standard output stalled.** Tarnwick (default setup) with its standard output into a pipe
   whose reader holds it open and never reads (a pager left on its first
   page), against standard output to a file: .jad keep-alive at 16
   connections, one after the other in the same run.
+- **The game list of 10,000 games.** Tarnwick (default setup) over a folder
+  holding the game above and 10,000 archives with icons and no descriptors
+  (made by `bench/make-games.py`), once its catalogue has read them: 16
+  keep-alive clients ask for the .jad, first alone, then while one client
+  asks for list pages all the while (HTML, XHTML Mobile Profile and WML in
+  turn, pages spread over the list, 5 ms between them).
 - **The window** (`build-bench-tools/clickbench`, bench/clickbench.cpp): the
-  real main window with its server, off screen, under 256 keep-alive
+  real main window with its server in the default setup, off screen, under 256 keep-alive
   connections asking for the .jad. Every 10 ms another thread posts an event
   to the window's thread whose handler clicks into the activity log; the
   round trip runs from the post to the end of the click's handling. Then
