@@ -39,7 +39,13 @@ std::string contentId(std::string_view bytes)
 } // namespace
 
 GameCatalogue::GameCatalogue()
-    : m_worker(&GameCatalogue::run, this)
+    : m_ownWorker(std::make_unique<GameWorker>())
+    , m_worker(*m_ownWorker)
+{
+}
+
+GameCatalogue::GameCatalogue(GameWorker& worker)
+    : m_worker(worker)
 {
 }
 
@@ -50,8 +56,7 @@ GameCatalogue::~GameCatalogue()
         m_stopping = true;
         m_jobs.clear();
     }
-    m_changed.notify_all();
-    m_worker.join();
+    m_worker.forget(this);
 }
 
 void GameCatalogue::setGameDirectory(std::string gameDirectory)
@@ -126,8 +131,7 @@ void GameCatalogue::rescan()
 
 void GameCatalogue::waitUntilIdle()
 {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_stopping || (m_jobs.empty() && !m_busy); });
+    m_worker.waitUntilIdle();
 }
 
 void GameCatalogue::queue(std::string folderPath, bool andBelow)
@@ -142,26 +146,21 @@ void GameCatalogue::queue(std::string folderPath, bool andBelow)
         found->second.queued = true;
         m_jobs.push_back({std::move(folderPath), andBelow});
     }
-    m_changed.notify_all();
+    m_worker.post(this, [this] { readNext(); });
 }
 
-void GameCatalogue::run()
+void GameCatalogue::readNext()
 {
-    while (true) {
-        Job job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_busy = false;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            m_busy = true;
-        }
-        read(job);
+    Job job;
+    {
+        std::lock_guard lock(m_mutex);
+        // A new directory empties the queue; the jobs posted for it find nothing.
+        if (m_stopping || m_jobs.empty())
+            return;
+        job = std::move(m_jobs.front());
+        m_jobs.pop_front();
     }
+    read(job);
 }
 
 void GameCatalogue::read(const Job& job)

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "GameFolder.h"
+#include "GameWorker.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -13,12 +13,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 
 // The folders of the game directory as the game list shows them, read on
-// a worker thread of its own so that answering never waits for a disk or
-// an archive. Each folder's listing is an immutable snapshot: a reader
+// the game worker's thread so that answering never waits for a disk or an
+// archive. Each folder's listing is an immutable snapshot: a reader
 // takes it under a short lock and uses it as long as it likes, while the
 // worker reads the folder again and swaps in a new one. The whole directory
 // is read when it is set; a folder is read again when its modification
@@ -37,7 +36,10 @@ public:
     // A folder changed this shortly before its reading is read again when next asked for.
     static constexpr std::chrono::seconds kRacyWithin{2};
 
+    // On a worker of its own.
     GameCatalogue();
+    // On `worker`, which outlives it.
+    explicit GameCatalogue(GameWorker& worker);
     // Stops after the entry under way.
     ~GameCatalogue();
     GameCatalogue(const GameCatalogue&) = delete;
@@ -75,7 +77,8 @@ private:
         bool andBelow = false; // the subfolders are read after it
     };
 
-    void run();
+    // Reads the folder queued first.
+    void readNext();
     void queue(std::string folderPath, bool andBelow);
     void read(const Job& job);
     // Whether the folder's listing changed.
@@ -86,16 +89,15 @@ private:
     [[nodiscard]] std::string mappedFolder(const std::string& folderPath) const;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::string m_gameDirectory;
     // Raised with every new directory: a reading of an older one is dropped.
     std::atomic<std::uint64_t> m_generation{0};
     std::atomic<bool> m_stopping{false};
     std::unordered_map<std::string, Record> m_folders;
     std::deque<Job> m_jobs;
-    bool m_busy = false;
     std::unordered_map<std::string, std::string> m_icons;
     std::size_t m_iconBytes = 0;
 
-    std::thread m_worker;
+    std::unique_ptr<GameWorker> m_ownWorker;
+    GameWorker& m_worker;
 };

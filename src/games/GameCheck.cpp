@@ -25,7 +25,15 @@ std::string games(std::size_t count)
 GameCheck::GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter)
     : m_onLine(std::move(onLine))
     , m_recheckAfter(recheckAfter)
-    , m_worker(&GameCheck::run, this)
+    , m_ownWorker(std::make_unique<GameWorker>())
+    , m_worker(*m_ownWorker)
+{
+}
+
+GameCheck::GameCheck(GameWorker& worker, LineHandler onLine, std::chrono::milliseconds recheckAfter)
+    : m_onLine(std::move(onLine))
+    , m_recheckAfter(recheckAfter)
+    , m_worker(worker)
 {
 }
 
@@ -36,8 +44,7 @@ GameCheck::~GameCheck()
         m_stopping = true;
         m_jobs.clear();
     }
-    m_changed.notify_all();
-    m_worker.join();
+    m_worker.forget(this);
 }
 
 void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired)
@@ -48,7 +55,7 @@ void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> ori
         m_jobs.clear();
         m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}, repaired});
     }
-    m_changed.notify_all();
+    m_worker.post(this, [this] { runNext(); });
 }
 
 void GameCheck::descriptorServed(std::string mappedPath)
@@ -71,35 +78,29 @@ void GameCheck::descriptorServed(std::string mappedPath)
         }
         m_jobs.push_back({false, {}, {}, std::move(mappedPath)});
     }
-    m_changed.notify_all();
+    m_worker.post(this, [this] { runNext(); });
 }
 
 void GameCheck::waitUntilIdle()
 {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_stopping || (m_jobs.empty() && !m_busy); });
+    m_worker.waitUntilIdle();
 }
 
-void GameCheck::run()
+void GameCheck::runNext()
 {
-    while (true) {
-        Job job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_busy = false;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            m_busy = true;
-        }
-        if (job.all)
-            checkEverything(job);
-        else
-            checkOne(job);
+    Job job;
+    {
+        std::lock_guard lock(m_mutex);
+        // A full check empties the queue; the jobs posted before it find nothing.
+        if (m_stopping || m_jobs.empty())
+            return;
+        job = std::move(m_jobs.front());
+        m_jobs.pop_front();
     }
+    if (job.all)
+        checkEverything(job);
+    else
+        checkOne(job);
 }
 
 bool GameCheck::fullCheckWaiting()

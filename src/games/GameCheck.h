@@ -1,23 +1,23 @@
 #pragma once
 
 #include "FileStamp.h"
+#include "GameWorker.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 // Checks the games in the game directory the way a phone will install
-// them, on a worker thread of its own, and tells the operator in log lines:
+// them, on the game worker's thread, and tells the operator in log lines:
 // one line per problem (the descriptor, what is wrong, the code a phone
 // would report, what to fix), then a summary ("5 games ready, 2 with
 // problems"). Requests are queued and return at once; a new full check
@@ -34,7 +34,10 @@ public:
     // wake-up and two file lookups.
     static constexpr std::chrono::milliseconds kRecheckAfter{1000};
 
+    // On a worker of its own.
     explicit GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
+    // On `worker`, which outlives it.
+    GameCheck(GameWorker& worker, LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Stops after the game under way; lines no longer arrive once it returns.
     ~GameCheck();
     GameCheck(const GameCheck&) = delete;
@@ -75,7 +78,8 @@ private:
         bool operator==(const GameStamp&) const = default;
     };
 
-    void run();
+    // Takes the job queued first.
+    void runNext();
     void checkEverything(const Job& job);
     void checkOne(const Job& job);
     // Checks one game and tells its problems.
@@ -90,9 +94,7 @@ private:
     std::chrono::milliseconds m_recheckAfter;
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::deque<Job> m_jobs;
-    bool m_busy = false;
     bool m_stopping = false;
     // When each path was last served; paths come from requests, so the map
     // is emptied when it grows large.
@@ -104,5 +106,6 @@ private:
     bool m_repaired = false;
     std::map<std::string, GameStamp> m_stamps;
 
-    std::thread m_worker;
+    std::unique_ptr<GameWorker> m_ownWorker;
+    GameWorker& m_worker;
 };
