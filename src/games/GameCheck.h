@@ -2,6 +2,7 @@
 
 #include "FileStamp.h"
 #include "GameWorker.h"
+#include "ServedDescriptorWatcher.h"
 
 #include <chrono>
 #include <cstdint>
@@ -22,7 +23,7 @@
 // would report, what to fix), then a summary ("5 games ready, 2 with
 // problems"). Requests are queued and return at once; a new full check
 // replaces queued work and cuts short the one under way.
-class GameCheck {
+class GameCheck final : public ServedDescriptorWatcher {
 public:
     // Receives each line, on the worker thread: it must be safe to call from
     // there. Lines carry no line end and no control characters.
@@ -39,7 +40,7 @@ public:
     // On `worker`, which outlives it.
     GameCheck(GameWorker& worker, LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Stops after the game under way; lines no longer arrive once it returns.
-    ~GameCheck();
+    ~GameCheck() override;
     GameCheck(const GameCheck&) = delete;
     GameCheck& operator=(const GameCheck&) = delete;
 
@@ -57,7 +58,7 @@ public:
     // outside the game directory of the last one, and within `recheckAfter`
     // of the last time the same path was served. Cheap enough for the I/O
     // thread: it never waits for the check.
-    void descriptorServed(std::string mappedPath);
+    void descriptorServed(std::string mappedPath) override;
 
     // Returns when everything asked so far has been checked and told.
     void waitUntilIdle();

@@ -87,11 +87,6 @@ void TarnwickServer::setRepairDescriptors(bool on)
     onIoThread([this, on] { m_core.service().setRepairDescriptors(on); });
 }
 
-void TarnwickServer::setDescriptorServedHandler(std::function<void(const std::string&)> handler)
-{
-    onIoThread([this, &handler] { m_core.service().setDescriptorServedHandler(std::move(handler)); });
-}
-
 void TarnwickServer::setAttemptHandler(std::function<void(const InstallAttempt&)> handler)
 {
     onIoThread([this, &handler] { m_core.attempts().setChangeHandler(std::move(handler)); });

@@ -41,9 +41,9 @@ public:
 
     // The engine's own copy of the game directory, in force from the next request on.
     void setGameDirectory(std::string virtualDir);
-    // Called on the I/O thread with the mapped path of every descriptor
-    // answered with 200; it must not block.
-    void setDescriptorServedHandler(std::function<void(const std::string& mappedPath)> handler);
+    // The games of the game directory, checked as phones will install them;
+    // the findings reach the log sink. Safe from any thread.
+    [[nodiscard]] GameCheck& gameCheck() { return m_core.check(); }
     // Called on the I/O thread with an install attempt each time it changes;
     // it must not block.
     void setAttemptHandler(std::function<void(const InstallAttempt&)> handler);

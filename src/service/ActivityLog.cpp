@@ -39,6 +39,7 @@ void ActivityLog::WriteActivityLog(std::string_view message, SlotNumber slot)
 
 void ActivityLog::WriteActivityLog(std::string_view message, std::string_view peerAddress)
 {
+    std::lock_guard lock(m_mutex);
     m_entry.assign(m_stamp.now());
     appendAddress(m_entry, peerAddress);
     appendPrintable(m_entry, message);

@@ -6,6 +6,7 @@
 #include "SocketControl.h"
 
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,9 @@ public:
 
 
 // The time-stamped record of the requests served, and the one writer of
-// entries to the sink for the engine. Written on the I/O thread only: each
-// entry is made in the same reused space.
+// the engine's entries to the sink: the I/O thread's, and the game check's
+// from the game worker. Each entry is made in the same reused space, under
+// a lock that only those two ever take.
 class ActivityLog {
 public:
     ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock);
@@ -43,6 +45,7 @@ public:
 private:
     LogSink& m_sink;
     const SocketControl& m_wsServer;
+    std::mutex m_mutex;
     LogStamp m_stamp;
     std::string m_entry;
 };

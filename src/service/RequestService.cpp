@@ -191,6 +191,6 @@ void RequestService::send(SlotNumber slot, PendingResponse& response)
         m_wsServer.SendFile(slot, buildResponseHead(response.statusLine, response.mimeType, size, response.contentRange),
                             std::move(response.file));
     }
-    if (m_descriptorServed && !response.descriptor.empty())
-        m_descriptorServed(response.descriptor);
+    if (m_descriptorsServed && !response.descriptor.empty())
+        m_descriptorsServed->descriptorServed(response.descriptor);
 }

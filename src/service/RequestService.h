@@ -8,6 +8,7 @@
 #include "InstallAttempts.h"
 #include "ReceiveBuffer.h"
 #include "ReportAddresses.h"
+#include "ServedDescriptorWatcher.h"
 #include "ServedGames.h"
 #include "SocketControl.h"
 
@@ -42,12 +43,9 @@ public:
     void setGameDirectory(std::string virtualDir);
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
 
-    // Called with the mapped path each time a descriptor (a file of the
-    // descriptor's type) is answered with 200, as it is handed to the socket.
-    void setDescriptorServedHandler(std::function<void(const std::string& mappedPath)> handler)
-    {
-        m_descriptorServed = std::move(handler);
-    }
+    // Told the mapped path each time a descriptor (a file of the descriptor's
+    // type) is answered with 200, as it is handed to the socket; none: nobody.
+    void watchServedDescriptors(ServedDescriptorWatcher* watcher) { m_descriptorsServed = watcher; }
 
     // The receive buffer txtReceivedData(n) lives from the slot's creation to
     // its release; answers still pending for a released slot are dropped.
@@ -174,7 +172,7 @@ private:
     ActivityLog& m_log;
     std::string m_VirtualDir;
     std::function<void(SlotNumber)> m_releaseSlot;
-    std::function<void(const std::string&)> m_descriptorServed;
+    ServedDescriptorWatcher* m_descriptorsServed = nullptr;
     std::unordered_map<SlotNumber, std::shared_ptr<Connection>> m_connections;
     OpenFileCache m_openFiles;
     std::unique_ptr<GameListService> m_gameList;

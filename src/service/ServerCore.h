@@ -2,13 +2,17 @@
 
 #include "ActivityLog.h"
 #include "ConnectionSlots.h"
+#include "GameCheck.h"
+#include "GameWorker.h"
 #include "InstallAttempts.h"
 #include "RequestService.h"
 #include "SocketControl.h"
 
-// The activity log, the request service, the connection slots and the
-// install attempts they follow, wired together over one socket array: the
-// same wiring for the program and for the tests, whatever the sockets are.
+// The activity log, the request service, the connection slots, the install
+// attempts they follow and the game check, wired together over one socket
+// array: the same wiring for the program and for the tests, whatever the
+// sockets are. The check's findings go to the log beside the requests; it
+// looks again at a game whose descriptor is served after it changed.
 class ServerCore {
 public:
     // `now` tells the time for the connection limits (the steady clock by default).
@@ -20,10 +24,15 @@ public:
     RequestService& service() { return m_service; }
     ConnectionSlots& slots() { return m_slots; }
     InstallAttempts& attempts() { return m_attempts; }
+    // Safe from any thread.
+    GameCheck& check() { return m_check; }
 
 private:
+    // First: the jobs of the check and the game list end before the rest goes.
+    GameWorker m_worker;
     ActivityLog m_log;
     InstallAttempts m_attempts;
     RequestService m_service;
     ConnectionSlots m_slots;
+    GameCheck m_check;
 };

@@ -49,11 +49,6 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     , m_attempts(new PhoneAttemptsModel(this))
     , m_logRelay(std::make_unique<LogRelay>(*txtWorkingStatus))
     , m_attemptRelay(std::make_unique<AttemptRelay>(*m_attempts))
-    , m_gameCheck(std::make_unique<GameCheck>([this](const std::string& line) {
-        // Through the window's thread, so that the findings follow whatever
-        // the handler that asked for the check still writes.
-        QMetaObject::invokeMethod(this, [this, line] { logPrintableLine(line); }, Qt::QueuedConnection);
-    }))
     , m_server(std::make_unique<TarnwickServer>(*m_logRelay))
 {
     // The layout was drawn for Tahoma 9 pt; a stand-in font is wider, so one
@@ -92,10 +87,6 @@ frmTarnwick::frmTarnwick(const QString& settingsFile)
     connect(cmdBrowse, &QPushButton::clicked, this, &frmTarnwick::cmdBrowse_Click);
     connect(cmdPhones, &QPushButton::clicked, this, &frmTarnwick::cmdPhones_Click);
 
-    // A descriptor served after its game changed is checked again.
-    m_server->setDescriptorServedHandler([check = m_gameCheck.get()](const std::string& mappedPath) {
-        check->descriptorServed(mappedPath);
-    });
     m_server->setAttemptHandler([relay = m_attemptRelay.get()](const InstallAttempt& attempt) { relay->post(attempt); });
     Form_Load();
     if (const QScreen* screen = this->screen())
@@ -109,8 +100,11 @@ void frmTarnwick::Form_Load()
     SetIniFilePath();
     LoadVirtualDirectory();
     setWindowTitle(QStringLiteral("Tarnwick v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
-    cmdListen_Click();
+    const bool listening = startServer();
     writeAboutLines();
+    // After the about lines, which the findings follow.
+    if (listening)
+        checkGames();
 }
 
 void frmTarnwick::SetIniFilePath()
@@ -148,7 +142,7 @@ void frmTarnwick::writeAboutLines()
                             repairMode(m_repairInForce.value_or(false)) + "; " + std::string(kHelp) + "\r\n");
 }
 
-void frmTarnwick::cmdListen_Click()
+bool frmTarnwick::startServer()
 {
     const ServerSettings settings = readServerSettings(IniFilePath);
     m_server->setGameList(settings.gameList);
@@ -166,7 +160,7 @@ void frmTarnwick::cmdListen_Click()
         SetButtonsStopped();
         logServerMessage("Server not started: " + settings.portProblem + ". Set \"" + port + "\" under [" + section +
                          "] in " + IniFilePath + " (for example " + port + "=8080), then press Start Server.");
-        return;
+        return false;
     }
     std::string why;
     if (!m_server->startListening(*settings.port, why, {settings.headerTimeout, settings.idleTimeout})) {
@@ -174,10 +168,16 @@ void frmTarnwick::cmdListen_Click()
         logServerMessage("Server not started: port " + std::to_string(*settings.port) + " cannot be opened (" + why +
                          "). Stop the program that uses it or choose another \"" + port + "\" in " + IniFilePath +
                          ", then press Start Server.");
-        return;
+        return false;
     }
     SetButtonsListening();
-    checkGames();
+    return true;
+}
+
+void frmTarnwick::cmdListen_Click()
+{
+    if (startServer())
+        checkGames();
 }
 
 void frmTarnwick::cmdStopListening_Click()
@@ -225,14 +225,9 @@ void frmTarnwick::SetButtonsStopped()
 
 void frmTarnwick::logServerMessage(const std::string& message)
 {
-    logPrintableLine(printableMessage(message));
-}
-
-void frmTarnwick::logPrintableLine(const std::string& line)
-{
     // A line about the server itself carries no peer address. It goes where
     // the about lines go, on this thread, so that the two keep their order.
-    m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", line));
+    m_logRelay->appendEntry(formatLogEntry(SystemClock().localNow(), "", printableMessage(message)));
 }
 
 void frmTarnwick::checkGames()
@@ -245,7 +240,7 @@ void frmTarnwick::checkGames()
         for (const QString& host : lanIPv4Addresses())
             origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
     }
-    m_gameCheck->checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false));
+    m_server->gameCheck().checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false));
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

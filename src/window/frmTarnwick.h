@@ -1,6 +1,5 @@
 #pragma once
 
-#include "GameCheck.h"
 #include "TarnwickServer.h"
 
 #include <QWidget>
@@ -42,7 +41,7 @@ public:
     [[nodiscard]] ActivityLogView* activityLog() const { return txtWorkingStatus; }
     [[nodiscard]] const std::string& gameDirectory() const { return m_VirtualDir; }
     [[nodiscard]] TarnwickServer& server() { return *m_server; }
-    [[nodiscard]] GameCheck& gameCheck() { return *m_gameCheck; }
+    [[nodiscard]] GameCheck& gameCheck() { return m_server->gameCheck(); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -62,11 +61,13 @@ private:
 
     // A line in the log about the server itself rather than a request.
     void logServerMessage(const std::string& message);
-    // The same for a line that is printable already.
-    void logPrintableLine(const std::string& line);
     // Checks the games in the game directory as phones reaching this server
-    // will see them; the findings arrive in the log as they are made.
+    // will see them; the findings arrive in the log as they are made, after
+    // whatever was written before this call.
     void checkGames();
+    // Listens on the port read anew from the settings file, or says why not;
+    // whether it listens.
+    bool startServer();
 
     QString m_settingsFile;
     // Whether descriptors were served repaired after the last start.
@@ -84,12 +85,9 @@ private:
     PhoneAttemptsModel* m_attempts;
     frmPhones* m_phonesWindow = nullptr;
 
-    // Before the check and the server: their entries go through it until they end.
+    // Before the server: its entries go through it until it ends.
     std::unique_ptr<LogRelay> m_logRelay;
     // Likewise for the attempts the engine follows.
     std::unique_ptr<AttemptRelay> m_attemptRelay;
-    // Before the server, whose I/O thread asks it to re-check served games:
-    // the server stops first, then the check, which sends no more lines.
-    std::unique_ptr<GameCheck> m_gameCheck;
     std::unique_ptr<TarnwickServer> m_server;
 };

@@ -293,8 +293,12 @@ TEST_F(RequestServiceTest, ReportsEachDescriptorAnsweredWithItsContent)
 {
     games.write("a.jad", "x");
     games.write("a.jar", "y");
-    std::vector<std::string> reported;
-    service.setDescriptorServedHandler([&](const std::string& path) { reported.push_back(path); });
+    struct Watcher final : ServedDescriptorWatcher {
+        void descriptorServed(std::string mappedPath) override { reported.push_back(std::move(mappedPath)); }
+        std::vector<std::string> reported;
+    } watcher;
+    std::vector<std::string>& reported = watcher.reported;
+    service.watchServedDescriptors(&watcher);
 
     arrive(1, get("/a.jad") + get("/a.jar") + get("/missing.jad") + get("/A.JAD"));
 
