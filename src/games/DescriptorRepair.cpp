@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kJarUrl = "MIDlet-Jar-URL";
 constexpr std::string_view kJarSize = "MIDlet-Jar-Size";
 
@@ -29,95 +28,6 @@ bool holdsControl(std::string_view value)
         const auto byte = static_cast<unsigned char>(c);
         return (byte < 0x20 && c != '\t') || byte == 0x7F;
     });
-}
-
-bool endsLinesWithCrLf(std::string_view text)
-{
-    for (std::size_t at = text.find_first_of("\r\n"); at != std::string_view::npos;
-         at = text.find_first_of("\r\n", at + 2)) {
-        if (text.substr(at, 2) != "\r\n")
-            return false;
-    }
-    return true;
-}
-
-// A byte-order mark inside the text (files joined together) is no part of a
-// name, nor are the blanks around it, in whatever order the two come.
-std::string_view nameBefore(std::string_view line, std::size_t colon)
-{
-    std::string_view name = trimBlanks(line.substr(0, colon));
-    while (name.starts_with(kByteOrderMark))
-        name = trimBlanks(name.substr(kByteOrderMark.size()));
-    return name;
-}
-
-// The attributes of a descriptor as a forgiving reader takes them, with
-// what had to be forgiven.
-struct Lines {
-    std::vector<AttributeList::Attribute> attributes;
-    std::vector<std::string> changes;
-};
-
-Lines readLines(std::string_view text)
-{
-    Lines read;
-    if (text.starts_with(kByteOrderMark))
-        read.changes.push_back("byte-order mark removed");
-    // A file saved twice by an editor that adds one each time carries two.
-    while (text.starts_with(kByteOrderMark))
-        text.remove_prefix(kByteOrderMark.size());
-    const std::string utf8 = withReplacementCharacters(text);
-    if (utf8 != text)
-        read.changes.push_back("bytes that are not UTF-8 replaced");
-    if (!endsLinesWithCrLf(utf8))
-        read.changes.push_back("line ends made CR LF");
-
-    bool blank = false, wrapped = false, nameless = false, blanksInNames = false;
-    std::set<std::string, std::less<>> twice;
-    std::set<std::string, std::less<>> seen;
-    bool lastTaken = false;
-    for (std::string_view line : splitLines(utf8)) {
-        // The first line of a file joined on begins with that file's mark.
-        while (line.starts_with(kByteOrderMark))
-            line.remove_prefix(kByteOrderMark.size());
-        if (trimBlanks(line).empty()) {
-            blank = true;
-            continue;
-        }
-        // A line that begins with a blank carries on the value above it.
-        if (line.front() == ' ' && lastTaken) {
-            read.attributes.back().value += std::string(line.substr(1));
-            wrapped = true;
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        const std::string_view name = colon == std::string_view::npos ? std::string_view() : nameBefore(line, colon);
-        lastTaken = false;
-        if (name.empty()) {
-            nameless = true;
-            continue;
-        }
-        blanksInNames = blanksInNames || name != line.substr(0, colon);
-        if (!seen.emplace(name).second) {
-            twice.emplace(name);
-            continue;
-        }
-        read.attributes.push_back({std::string(name), std::string(trimBlanks(line.substr(colon + 1)))});
-        lastTaken = true;
-    }
-    for (auto& attribute : read.attributes)
-        attribute.value = std::string(trimBlanks(attribute.value));
-    if (blank)
-        read.changes.push_back("blank lines removed");
-    if (wrapped)
-        read.changes.push_back("wrapped lines joined");
-    if (nameless)
-        read.changes.push_back("lines without a name removed");
-    if (blanksInNames)
-        read.changes.push_back("blanks around names removed");
-    for (const std::string& name : twice)
-        read.changes.push_back(name + " given twice: the first kept");
-    return read;
 }
 
 class Repair {
@@ -263,6 +173,6 @@ std::optional<RepairedDescriptor> repairDescriptor(std::string_view text, const 
 {
     if (text.size() > kMaxDescriptorBytes || !looksLikeText(text))
         return std::nullopt;
-    Lines lines = readLines(text);
-    return Repair(std::move(lines.attributes), context).run(std::move(lines.changes));
+    ForgivingReading read = readDescriptorText(text).asRepaired;
+    return Repair(std::move(read.attributes), context).run(std::move(read.changes));
 }
