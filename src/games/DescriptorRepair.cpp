@@ -1,26 +1,21 @@
 #include "DescriptorRepair.h"
 
-#include "AttributeList.h"
 #include "ByteCount.h"
-#include "DescriptorReader.h"
-#include "GameAttributes.h"
-#include "GameDirectory.h"
+#include "GameRecord.h"
 #include "JarUrl.h"
 #include "PrintableText.h"
-#include "TextLines.h"
 #include "Utf8.h"
 #include "WebText.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <set>
-
-namespace fs = std::filesystem;
+#include <utility>
 
 namespace {
 
 constexpr std::string_view kJarUrl = "MIDlet-Jar-URL";
 constexpr std::string_view kJarSize = "MIDlet-Jar-Size";
+constexpr std::string_view kInstallNotify = "MIDlet-Install-Notify";
+constexpr std::string_view kDeleteNotify = "MIDlet-Delete-Notify";
 
 bool holdsControl(std::string_view value)
 {
@@ -30,149 +25,175 @@ bool holdsControl(std::string_view value)
     });
 }
 
-class Repair {
-public:
-    Repair(std::vector<AttributeList::Attribute> attributes, const RepairContext& context)
-        : m_attributes(std::move(attributes))
-        , m_context(context)
-    {
-    }
+using Attributes = std::vector<AttributeList::Attribute>;
 
-    RepairedDescriptor run(std::vector<std::string> changes)
-    {
-        m_result.changes = std::move(changes);
-        if (const auto archive = findArchive())
-            takeArchive(*archive);
-        addReportAddress("MIDlet-Install-Notify", "install");
-        addReportAddress("MIDlet-Delete-Notify", "delete");
-        for (const auto& [name, value] : m_attributes)
-            m_result.text.append(name).append(": ").append(value).append("\r\n");
-        m_result.name = std::string(valueOf("MIDlet-Name"));
-        m_result.version = std::string(valueOf("MIDlet-Version"));
-        return std::move(m_result);
-    }
+std::optional<std::size_t> indexOf(const Attributes& attributes, std::string_view name)
+{
+    const auto found = std::find_if(attributes.begin(), attributes.end(),
+                                    [name](const AttributeList::Attribute& attribute) { return attribute.name == name; });
+    return found == attributes.end() ? std::nullopt : std::optional(static_cast<std::size_t>(found - attributes.begin()));
+}
 
-private:
-    std::string* find(std::string_view name)
-    {
-        for (auto& attribute : m_attributes) {
-            if (attribute.name == name)
-                return &attribute.value;
-        }
-        return nullptr;
-    }
+std::string valueOf(const Attributes& attributes, std::string_view name)
+{
+    const auto index = indexOf(attributes, name);
+    return index ? attributes[*index].value : std::string();
+}
 
-    std::string_view valueOf(std::string_view name)
-    {
-        const std::string* value = find(name);
-        return value ? std::string_view(*value) : std::string_view();
-    }
-
-    // Sets the attribute, adding it at the end when it is missing; whether it changed.
-    bool set(std::string_view name, std::string value, std::string* was = nullptr)
-    {
-        std::string* current = find(name);
-        if (!current) {
-            m_attributes.push_back({std::string(name), std::move(value)});
-            return true;
-        }
-        if (*current == value)
-            return false;
-        if (was)
-            *was = std::exchange(*current, std::move(value));
-        else
-            *current = std::move(value);
+// Sets the attribute, adding it at the end when it is missing; whether it
+// changed, and what it was ("" when it was missing).
+bool set(Attributes& attributes, std::string_view name, std::string value, std::string& was)
+{
+    const auto index = indexOf(attributes, name);
+    if (!index) {
+        attributes.push_back({std::string(name), std::move(value)});
+        was.clear();
         return true;
     }
+    std::string& current = attributes[*index].value;
+    if (current == value)
+        return false;
+    was = std::exchange(current, std::move(value));
+    return true;
+}
 
-    // The request path of an archive in the game directory, when that path names one.
-    std::optional<std::string> servedArchive(const std::string& requestPath) const
-    {
-        const std::string path = m_context.pathsDecoded ? decodeUrlPath(requestPath) : requestPath;
-        std::error_code error;
-        if (!isServablePath(m_context.gameDirectory, path) ||
-            !fs::is_regular_file(mapRequestPath(m_context.gameDirectory, path), error))
-            return std::nullopt;
-        return path;
+void takeSize(PreparedRepair& prepared, std::uintmax_t size)
+{
+    std::string was;
+    if (!set(prepared.attributes, kJarSize, std::to_string(size), was))
+        return;
+    const auto wasCount = parseByteCount(was);
+    prepared.archiveChanges.push_back(
+        std::string(kJarSize) + " " + withThousands(static_cast<std::int64_t>(size)) + " (was " +
+        (was.empty() ? "missing" : wasCount ? withThousands(static_cast<std::int64_t>(*wasCount)) : was) + ")");
+}
+
+void takeNames(PreparedRepair& prepared, const AttributeList& manifest)
+{
+    for (const std::string_view name : {"MIDlet-Name", "MIDlet-Vendor", "MIDlet-Version"}) {
+        const auto found = manifest.value(name);
+        // Control characters make no name: a descriptor holding them would read as no text.
+        if (!found || holdsControl(*found))
+            continue;
+        // As a phone decodes the manifest: what is not UTF-8 becomes U+FFFD.
+        const std::string wanted = withReplacementCharacters(*found);
+        std::string was;
+        if (set(prepared.attributes, name, wanted, was))
+            prepared.archiveChanges.push_back(std::string(name) + " " + wanted + " (was " +
+                                              (was.empty() ? "missing" : was) + ")");
     }
+}
 
-    std::optional<std::string> findArchive()
-    {
-        const std::string url(valueOf(kJarUrl));
-        if (url.empty())
-            return std::nullopt;
-        const JarLocation location = resolveJarUrl(url, m_context.descriptorPath, {m_context.origin});
-        if (location.kind == JarLocation::Kind::Here) {
-            if (auto found = servedArchive(location.requestPath))
-                return found;
-        }
-        // An address at a host long gone still names the archive by its last segment.
-        const std::string path = url.substr(0, url.find_first_of("?#"));
-        const std::string segment = path.substr(path.rfind('/') + 1);
-        if (segment.empty())
-            return std::nullopt;
-        const std::string folder = m_context.descriptorPath.substr(0, m_context.descriptorPath.rfind('/') + 1);
-        return servedArchive(folder + segment);
-    }
+// This download's report address in place of the descriptor's, unless it
+// is too long for a phone or the manifest fixes the attribute.
+void addReportAddress(RepairedDescriptor& repaired, Attributes& attributes, std::string_view name,
+                      std::string_view kind, std::string_view address, bool manifestNamesIt)
+{
+    if (address.empty() || address.size() > kMaxReportAddressBytes || manifestNamesIt)
+        return;
+    const bool had = indexOf(attributes, name).has_value();
+    std::string was;
+    if (set(attributes, name, std::string(address), was))
+        repaired.changes.push_back(std::string(kind) + " report address " + (had ? "on this server" : "added"));
+}
 
-    void takeArchive(const std::string& archivePath)
-    {
-        m_result.archivePath = archivePath;
-        const std::string encoded = m_context.pathsDecoded ? encodeUrlPath(archivePath) : archivePath;
-        if (set(kJarUrl, m_context.origin + encoded))
-            m_result.changes.push_back("MIDlet-Jar-URL on this server");
-        const fs::path file = mapRequestPath(m_context.gameDirectory, archivePath);
-        std::error_code error;
-        const std::uintmax_t size = fs::file_size(file, error);
-        if (!error) {
-            std::string was;
-            if (set(kJarSize, std::to_string(size), &was)) {
-                const auto wasCount = parseByteCount(was);
-                m_result.changes.push_back(std::string(kJarSize) + " " + withThousands(static_cast<std::int64_t>(size)) +
-                                           " (was " + (was.empty() ? "missing" : wasCount ? withThousands(static_cast<std::int64_t>(*wasCount)) : was) + ")");
-            }
-        }
-        std::string why;
-        if (const auto manifest = readManifestAttributes(file, why)) {
-            m_manifest = *manifest;
-            for (const std::string_view name : {"MIDlet-Name", "MIDlet-Vendor", "MIDlet-Version"}) {
-                const auto found = manifest->value(name);
-                // Control characters make no name: a descriptor holding them would read as no text.
-                if (!found || holdsControl(*found))
-                    continue;
-                // As a phone decodes the manifest: what is not UTF-8 becomes U+FFFD.
-                const std::string wanted = withReplacementCharacters(*found);
-                std::string was;
-                if (set(name, wanted, &was))
-                    m_result.changes.push_back(std::string(name) + " " + wanted + " (was " +
-                                               (was.empty() ? "missing" : was) + ")");
-            }
-        }
-    }
-
-    void addReportAddress(std::string_view name, std::string_view kind)
-    {
-        const std::string& address = m_context.reportAddress;
-        // A signed suite's manifest fixes the address: the two must match.
-        if (address.empty() || address.size() > kMaxReportAddressBytes || m_manifest.has(name))
-            return;
-        const bool had = find(name) != nullptr;
-        if (set(name, address))
-            m_result.changes.push_back(std::string(kind) + " report address " + (had ? "on this server" : "added"));
-    }
-
-    std::vector<AttributeList::Attribute> m_attributes;
-    const RepairContext& m_context;
-    AttributeList m_manifest;
-    RepairedDescriptor m_result;
-};
+// The archive a lookup found, when it found one.
+std::string foundArchive(const GameRecord& record, const std::string& urlPath)
+{
+    const ArchiveLookup* lookup = record.lookup(servedPath(record, urlPath));
+    const bool found = lookup && (lookup->kind == ArchiveLookup::Kind::Found ||
+                                  lookup->kind == ArchiveLookup::Kind::OtherCase);
+    return found && record.archive(lookup->requestPath) ? lookup->requestPath : std::string();
+}
 
 } // namespace
 
+PreparedRepair prepareRepair(const GameRecord& record, const ArchiveReading* archive)
+{
+    PreparedRepair prepared;
+    prepared.attributes = record.reading.asRepaired.attributes;
+    prepared.readingChanges = record.reading.asRepaired.changes;
+    if (archive) {
+        prepared.archivePath = archive->requestPath;
+        prepared.archiveUrlPath = record.pathsDecoded ? encodeUrlPath(archive->requestPath) : archive->requestPath;
+        prepared.jarUrl = indexOf(prepared.attributes, kJarUrl);
+        takeSize(prepared, archive->stamp.size);
+        const AttributeList& manifest = archive->manifestAttributes();
+        takeNames(prepared, manifest);
+        prepared.manifestNamesInstallNotify = manifest.has(kInstallNotify);
+        prepared.manifestNamesDeleteNotify = manifest.has(kDeleteNotify);
+    }
+    prepared.name = valueOf(prepared.attributes, "MIDlet-Name");
+    prepared.version = valueOf(prepared.attributes, "MIDlet-Version");
+    return prepared;
+}
+
+RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view origin, std::string_view reportAddress)
+{
+    RepairedDescriptor repaired;
+    repaired.changes = prepared.readingChanges;
+    Attributes attributes = prepared.attributes;
+    if (prepared.jarUrl) {
+        std::string& url = attributes[*prepared.jarUrl].value;
+        std::string here = std::string(origin) + prepared.archiveUrlPath;
+        if (url != here) {
+            url = std::move(here);
+            repaired.changes.push_back("MIDlet-Jar-URL on this server");
+        }
+    }
+    repaired.changes.insert(repaired.changes.end(), prepared.archiveChanges.begin(), prepared.archiveChanges.end());
+    addReportAddress(repaired, attributes, kInstallNotify, "install", reportAddress,
+                     prepared.manifestNamesInstallNotify);
+    addReportAddress(repaired, attributes, kDeleteNotify, "delete", reportAddress, prepared.manifestNamesDeleteNotify);
+    std::size_t size = 0;
+    for (const auto& [name, value] : attributes)
+        size += name.size() + value.size() + 4;
+    repaired.text.reserve(size);
+    for (const auto& [name, value] : attributes)
+        repaired.text.append(name).append(": ").append(value).append("\r\n");
+    repaired.name = prepared.name;
+    repaired.version = prepared.version;
+    repaired.archivePath = prepared.archivePath;
+    return repaired;
+}
+
+std::string repairedArchive(const GameRecord& record, std::string_view origin)
+{
+    const std::string url = valueOf(record.reading.asRepaired.attributes, kJarUrl);
+    if (url.empty())
+        return {};
+    const JarLocation location = resolveJarUrl(url, record.descriptorPath, {std::string(origin)});
+    if (location.kind == JarLocation::Kind::Here) {
+        const ArchiveLookup* lookup = record.lookup(servedPath(record, location.requestPath));
+        // Several files match in other letters: none is taken for it.
+        if (lookup && lookup->kind == ArchiveLookup::Kind::Several)
+            return {};
+        if (std::string found = foundArchive(record, location.requestPath); !found.empty())
+            return found;
+    }
+    // An address at a host long gone still names the archive by its last segment.
+    const std::string path = url.substr(0, url.find_first_of("?#"));
+    const std::string segment = path.substr(path.rfind('/') + 1);
+    if (segment.empty())
+        return {};
+    const std::string folder = record.descriptorPath.substr(0, record.descriptorPath.rfind('/') + 1);
+    return foundArchive(record, folder + segment);
+}
+
+std::optional<RepairedDescriptor> repairRecord(const GameRecord& record, std::string_view origin,
+                                               std::string_view reportAddress)
+{
+    if (record.text != GameRecord::Text::Read)
+        return std::nullopt;
+    const PreparedRepair* prepared = record.repair(repairedArchive(record, origin));
+    if (!prepared)
+        return std::nullopt;
+    return repairFor(*prepared, origin, reportAddress);
+}
+
 std::optional<RepairedDescriptor> repairDescriptor(std::string_view text, const RepairContext& context)
 {
-    if (text.size() > kMaxDescriptorBytes || !looksLikeText(text))
-        return std::nullopt;
-    ForgivingReading read = readDescriptorText(text).asRepaired;
-    return Repair(std::move(read.attributes), context).run(std::move(read.changes));
+    const RecordReading how{context.gameDirectory, context.pathsDecoded};
+    const std::shared_ptr<const GameRecord> record = readGameRecord(how, context.descriptorPath, text);
+    return repairRecord(*record, context.origin, context.reportAddress);
 }

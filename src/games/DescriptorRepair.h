@@ -1,9 +1,15 @@
 #pragma once
 
+#include "AttributeList.h"
+
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct ArchiveReading;
+struct GameRecord;
 
 // Where a descriptor is being served, for the repair.
 struct RepairContext {
@@ -52,3 +58,42 @@ struct RepairedDescriptor {
 
 // The longest report address a phone takes; past it, it reports 906.
 inline constexpr std::size_t kMaxReportAddressBytes = 256;
+
+// What the repair makes of a descriptor that is the same for every request:
+// everything but the server's address in MIDlet-Jar-URL and this download's
+// report address, which repairFor fills in.
+struct PreparedRepair {
+    std::vector<AttributeList::Attribute> attributes;
+    // What the reading forgave, then what the archive changed (its size and
+    // the manifest's names); MIDlet-Jar-URL's change goes between them.
+    std::vector<std::string> readingChanges;
+    std::vector<std::string> archiveChanges;
+    // The index of MIDlet-Jar-URL, when it is to name the archive on this
+    // server, and the archive's path as the URL writes it.
+    std::optional<std::size_t> jarUrl;
+    std::string archiveUrlPath;
+    // A signed suite's manifest fixes these addresses: they are left alone.
+    bool manifestNamesInstallNotify = false;
+    bool manifestNamesDeleteNotify = false;
+    std::string name;
+    std::string version;
+    std::string archivePath;
+};
+
+// The repair of the record's descriptor when it leads to `archive` (none:
+// no archive was found), all but what a request adds.
+[[nodiscard]] PreparedRepair prepareRepair(const GameRecord& record, const ArchiveReading* archive);
+
+// The repaired descriptor for a request that reached this server at
+// `origin`, its reports to go to `reportAddress` (empty: none).
+[[nodiscard]] RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view origin,
+                                           std::string_view reportAddress);
+
+// The archive the repair leads the record's descriptor to for a phone that
+// reached this server at `origin` (see repairDescriptor); empty when none.
+[[nodiscard]] std::string repairedArchive(const GameRecord& record, std::string_view origin);
+
+// The whole repair of the record's descriptor for one request; nothing when
+// it cannot be read as a descriptor.
+[[nodiscard]] std::optional<RepairedDescriptor> repairRecord(const GameRecord& record, std::string_view origin,
+                                                             std::string_view reportAddress);

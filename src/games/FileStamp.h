@@ -1,16 +1,28 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
-// Size and modification time of a file: what tells that it changed since
-// it was last read, without reading it again.
+// What tells that a file changed since it was last read, without reading it
+// again: its size, its modification and change times and which file it is.
+// The change time catches a rewrite within the modification time's tick that
+// keeps the size, and a file replaced by another.
 struct FileStamp {
     std::uintmax_t size = 0;
     std::filesystem::file_time_type modified;
+    std::int64_t changedSeconds = 0;
+    std::int64_t changedNanoseconds = 0;
+    std::uintmax_t device = 0;
+    std::uintmax_t inode = 0;
     bool operator==(const FileStamp&) const = default;
 };
+
+// The stamp of what one look at a file found.
+[[nodiscard]] FileStamp stampOf(const struct stat& status);
 
 // The file's stamp, or nothing when it is missing or cannot be looked at.
 [[nodiscard]] std::optional<FileStamp> fileStamp(const std::filesystem::path& file);

@@ -132,7 +132,7 @@ JarLocation resolveJarUrl(std::string_view jarUrl, std::string_view descriptorPa
             if (here && here->authority.host == url->authority.host && here->authority.port == url->authority.port)
                 return {Kind::Here, normalised(url->path)};
         }
-        return {Kind::Elsewhere, {}};
+        return {Kind::Elsewhere, {}, normalised(url->path)};
     }
     if (jarUrl.starts_with('/'))
         return {Kind::Here, normalised(jarUrl)};

@@ -18,6 +18,9 @@ struct JarLocation {
     };
     Kind kind = Kind::Unusable;
     std::string requestPath;
+    // For an http URL elsewhere: the path it names, were its host this
+    // server's (an address this server is reached at that `origins` left out).
+    std::string pathIfHere;
 };
 
 // Resolves `jarUrl` the way a phone does, against the address it fetched
