@@ -1,7 +1,6 @@
 #include "GameCheck.h"
 
 #include "PrintableText.h"
-#include "BoundedRead.h"
 #include "DescriptorRepair.h"
 #include "DescriptorSearch.h"
 #include "GameDirectory.h"
@@ -26,14 +25,18 @@ GameCheck::GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter)
     : m_onLine(std::move(onLine))
     , m_recheckAfter(recheckAfter)
     , m_ownWorker(std::make_unique<GameWorker>())
+    , m_ownRecords(std::make_unique<GameRecords>())
     , m_worker(*m_ownWorker)
+    , m_records(*m_ownRecords)
 {
 }
 
-GameCheck::GameCheck(GameWorker& worker, LineHandler onLine, std::chrono::milliseconds recheckAfter)
+GameCheck::GameCheck(GameWorker& worker, GameRecords& records, LineHandler onLine,
+                     std::chrono::milliseconds recheckAfter)
     : m_onLine(std::move(onLine))
     , m_recheckAfter(recheckAfter)
     , m_worker(worker)
+    , m_records(records)
 {
 }
 
@@ -47,13 +50,14 @@ GameCheck::~GameCheck()
     m_worker.forget(this);
 }
 
-void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired)
+void GameCheck::checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired,
+                         bool pathsDecoded)
 {
     {
         std::lock_guard lock(m_mutex);
         // A full check covers everything queued before it.
         m_jobs.clear();
-        m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}, repaired});
+        m_jobs.push_back({true, std::move(gameDirectory), std::move(origins), {}, repaired, pathsDecoded});
     }
     m_worker.post(this, [this] { runNext(); });
 }
@@ -114,6 +118,7 @@ void GameCheck::checkEverything(const Job& job)
     m_gameDirectory = job.gameDirectory;
     m_origins = job.origins;
     m_repaired = job.repaired;
+    m_pathsDecoded = job.pathsDecoded;
     m_stamps.clear();
     if (m_gameDirectory.empty()) {
         tell(std::string(kPrefix) + "no game directory is set; choose one with the \"...\" button");
@@ -189,11 +194,12 @@ void GameCheck::checkOne(const Job& job)
 
 GameCheck::Outcome GameCheck::checkGame(const std::string& descriptorPath)
 {
-    const GameInspection inspection = inspectGame(m_gameDirectory, descriptorPath, m_origins);
+    const std::shared_ptr<const GameRecord> record = m_records.descriptor(m_gameDirectory, m_pathsDecoded, descriptorPath);
+    const GameInspection inspection = inspectRecord(*record, m_origins);
     m_stamps[descriptorPath] = stampOf(descriptorPath, inspection.archive);
     // A descriptor pointing at a host long gone may name an archive that lies right here.
     const bool repaired = m_repaired && (!inspection.problems.empty() || inspection.archiveElsewhere) &&
-                          installsRepaired(descriptorPath);
+                          installsRepaired(*record);
     for (const auto* list : {&inspection.problems, &inspection.notes}) {
         if (repaired && list == &inspection.problems)
             continue;
@@ -211,21 +217,17 @@ GameCheck::Outcome GameCheck::checkGame(const std::string& descriptorPath)
     return inspection.archiveElsewhere ? Outcome::Elsewhere : Outcome::Ready;
 }
 
-bool GameCheck::installsRepaired(const std::string& descriptorPath)
+bool GameCheck::installsRepaired(const GameRecord& record)
 {
-    const auto text = readBounded(mapRequestPath(m_gameDirectory, descriptorPath), kMaxDescriptorBytes);
-    if (!text)
-        return false;
     // Any address phones reach the server at will do: the repair points the
     // archive there, and the check takes it for this server.
     const std::string origin = m_origins.empty() ? "http://tarnwick.invalid" : m_origins.front();
-    const auto repaired =
-        repairDescriptor(*text, {m_gameDirectory, descriptorPath, origin, false, origin + "/.install-report/check"});
+    const auto repaired = repairRecord(record, origin, origin + "/.install-report/check");
     if (!repaired)
         return false;
     std::vector<std::string> origins = m_origins;
     origins.push_back(origin);
-    const GameInspection served = inspectServedDescriptor(m_gameDirectory, descriptorPath, repaired->text, origins);
+    const GameInspection served = inspectServedDescriptor(record, repaired->text, origins);
     if (!served.problems.empty() || served.archiveElsewhere)
         return false;
     std::string mended;
@@ -233,7 +235,8 @@ bool GameCheck::installsRepaired(const std::string& descriptorPath)
         if (change.find("report address") == std::string::npos)
             mended += (mended.empty() ? "" : ", ") + change;
     }
-    tell(std::string(kPrefix) + shownPath(descriptorPath) + ": installs only as repaired when served (" + mended + ")");
+    tell(std::string(kPrefix) + shownPath(record.descriptorPath) + ": installs only as repaired when served (" +
+         mended + ")");
     return true;
 }
 

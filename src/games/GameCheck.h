@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileStamp.h"
+#include "GameRecords.h"
 #include "GameWorker.h"
 #include "ServedDescriptorWatcher.h"
 
@@ -35,10 +36,11 @@ public:
     // wake-up and two file lookups.
     static constexpr std::chrono::milliseconds kRecheckAfter{1000};
 
-    // On a worker of its own.
+    // On a worker and records of its own.
     explicit GameCheck(LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
-    // On `worker`, which outlives it.
-    GameCheck(GameWorker& worker, LineHandler onLine, std::chrono::milliseconds recheckAfter = kRecheckAfter);
+    // On `worker`, from `records`, which outlive it.
+    GameCheck(GameWorker& worker, GameRecords& records, LineHandler onLine,
+              std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Stops after the game under way; lines no longer arrive once it returns.
     ~GameCheck() override;
     GameCheck(const GameCheck&) = delete;
@@ -49,7 +51,11 @@ public:
     // ("http://192.168.1.5:8080"): a MIDlet-Jar-URL at one of them is here.
     // With `repaired`, descriptors are served repaired: a game that installs
     // only that way is counted apart, with one line saying what is mended.
-    void checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired = false);
+    // With `pathsDecoded`, the server percent-decodes request paths (the
+    // game list is on), so a MIDlet-Jar-URL is decoded as a phone's request
+    // for it would be.
+    void checkAll(std::string gameDirectory, std::vector<std::string> origins, bool repaired = false,
+                  bool pathsDecoded = false);
 
     // A descriptor was served from `mappedPath` (the game directory and the
     // request path): checks its game again when the descriptor or its
@@ -70,6 +76,7 @@ private:
         std::vector<std::string> origins;
         std::string mappedPath;
         bool repaired = false;
+        bool pathsDecoded = false;
     };
     enum class Outcome { Ready, Repaired, Problems, Elsewhere };
     struct GameStamp {
@@ -86,7 +93,7 @@ private:
     // Checks one game and tells its problems.
     Outcome checkGame(const std::string& descriptorPath);
     // Whether the game installs as served repaired; tells what is mended.
-    bool installsRepaired(const std::string& descriptorPath);
+    bool installsRepaired(const GameRecord& record);
     [[nodiscard]] GameStamp stampOf(const std::string& descriptorPath, const std::filesystem::path& archive) const;
     [[nodiscard]] bool fullCheckWaiting();
     void tell(const std::string& line) const;
@@ -105,8 +112,11 @@ private:
     std::string m_gameDirectory;
     std::vector<std::string> m_origins;
     bool m_repaired = false;
+    bool m_pathsDecoded = false;
     std::map<std::string, GameStamp> m_stamps;
 
     std::unique_ptr<GameWorker> m_ownWorker;
+    std::unique_ptr<GameRecords> m_ownRecords;
     GameWorker& m_worker;
+    GameRecords& m_records;
 };

@@ -1,15 +1,12 @@
 #include "GameInspection.h"
 
-#include "BoundedRead.h"
+#include "AsciiText.h"
 #include "ByteCount.h"
-#include "DescriptorReader.h"
 #include "GameDirectory.h"
 #include "InstallStatus.h"
 #include "JarUrl.h"
-#include "ManifestReader.h"
 #include "MidletVersion.h"
 #include "MimeType.h"
-#include "TextLines.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -23,8 +20,6 @@ constexpr std::array<std::string_view, 5> kRequiredAttributes{"MIDlet-Name", "MI
 // The attributes by which a phone tells one game from another: descriptor
 // and archive must agree on them to the letter.
 constexpr std::array<std::string_view, 3> kIdentityAttributes{"MIDlet-Name", "MIDlet-Version", "MIDlet-Vendor"};
-// More numbered MIDlets than any game has; it bounds the walk through them.
-constexpr int kMaxMidlets = 1000;
 
 std::string quoted(std::string_view text)
 {
@@ -36,14 +31,19 @@ std::string phoneReports(InstallStatus status)
     return "a phone reports " + describe(status);
 }
 
+std::string listed(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + shownPath(names[i]);
+    return text;
+}
+
 class Inspector {
 public:
-    Inspector(std::string_view gameDirectory, std::string_view descriptorPath, const std::vector<std::string>& origins,
-              const InspectionLimits& limits)
-        : m_gameDirectory(gameDirectory)
-        , m_descriptorPath(descriptorPath)
+    Inspector(const GameRecord& record, const std::vector<std::string>& origins)
+        : m_record(record)
         , m_origins(origins)
-        , m_limits(limits)
     {
     }
 
@@ -52,7 +52,7 @@ public:
         // A descriptor served under the wrong type never reaches the
         // installer, but the rest is worth fixing in the same pass.
         checkDescriptorType();
-        if (servedText ? readDescriptorText(*servedText) : readDescriptorFile())
+        if (servedText ? readDescriptorText(*servedText) : readDescriptor())
             checkArchive();
         return std::move(m_result);
     }
@@ -63,41 +63,59 @@ private:
         m_result.problems.push_back({std::move(what), std::move(consequence), std::move(fix)});
     }
 
-    std::string mapped(std::string_view requestPath) const { return mapRequestPath(m_gameDirectory, requestPath); }
+    std::string mapped(std::string_view requestPath) const
+    {
+        return mapRequestPath(m_record.gameDirectory, requestPath);
+    }
 
     void checkDescriptorType()
     {
-        const std::string type = GetMimeType(mapped(m_descriptorPath));
+        const std::string type = GetMimeType(m_record.descriptorFile);
         if (type == kDescriptorType)
             return;
         problem("it is served as " + type + ", since its name does not end in \".jad\"",
                 "a phone shows it as a page instead of installing the game", "give the descriptor a name ending in .jad");
     }
 
-    bool readDescriptorFile()
+    bool readDescriptor()
     {
-        const auto text = readBounded(mapped(m_descriptorPath), m_limits.maxDescriptorBytes);
-        if (!text) {
+        switch (m_record.text) {
+        case GameRecord::Text::Unreadable:
             problem("it cannot be read", "a phone gets an error page", "make the file readable");
             return false;
-        }
-        if (text->size() > m_limits.maxDescriptorBytes) {
-            problem("it is larger than " + std::to_string(m_limits.maxDescriptorBytes) + " bytes",
+        case GameRecord::Text::TooLarge:
+            problem("it is larger than " + std::to_string(kMaxDescriptorBytes) + " bytes",
                     phoneReports(InstallStatus::InvalidDescriptor), "keep only the game's attributes in it");
             return false;
+        case GameRecord::Text::NotText:
+            tellNotText();
+            return false;
+        case GameRecord::Text::Read:
+            break;
         }
-        return readDescriptorText(*text);
+        takeReading(m_record.reading.asPhoneReadsIt);
+        return true;
     }
 
     bool readDescriptorText(std::string_view text)
     {
         // One line for a file that is no text at all, not one for each of its "lines".
         if (!looksLikeText(text)) {
-            problem("it is not text but a binary file", phoneReports(InstallStatus::InvalidDescriptor),
-                    "replace it with the game's descriptor");
+            tellNotText();
             return false;
         }
-        AttributeReading reading = readDescriptor(text);
+        takeReading(::readDescriptor(text));
+        return true;
+    }
+
+    void tellNotText()
+    {
+        problem("it is not text but a binary file", phoneReports(InstallStatus::InvalidDescriptor),
+                "replace it with the game's descriptor");
+    }
+
+    void takeReading(const AttributeReading& reading)
+    {
         for (const ReadProblem& found : reading.problems) {
             GameProblem described{"line " + std::to_string(found.line) + ": " + found.what,
                                   found.phoneReadsPast.empty() ? phoneReports(InstallStatus::InvalidDescriptor)
@@ -105,9 +123,8 @@ private:
                                   found.fix};
             (found.phoneReadsPast.empty() ? m_result.problems : m_result.notes).push_back(std::move(described));
         }
-        m_descriptor = std::move(reading.attributes);
+        m_descriptor = reading.attributes;
         checkRequiredAttributes();
-        return true;
     }
 
     void checkRequiredAttributes()
@@ -133,7 +150,7 @@ private:
         const auto url = m_descriptor.value("MIDlet-Jar-URL");
         if (!url)
             return;
-        const JarLocation location = resolveJarUrl(*url, m_descriptorPath, m_origins);
+        const JarLocation location = resolveJarUrl(*url, m_record.descriptorPath, m_origins);
         switch (location.kind) {
         case JarLocation::Kind::Unusable:
             problem("MIDlet-Jar-URL " + quoted(*url) + " is not an address a phone can use",
@@ -154,62 +171,104 @@ private:
         }
     }
 
-    void checkArchiveHere(const std::string& requestPath, std::string_view url)
+    void checkArchiveHere(const std::string& urlPath, std::string_view url)
     {
-        const std::string file = mapped(requestPath);
-        m_result.archive = file;
-        const std::string name = shownPath(requestPath);
-        std::error_code notThere;
-        if (!isServablePath(m_gameDirectory, requestPath) || !std::filesystem::is_regular_file(file, notThere)) {
-            problem("MIDlet-Jar-URL " + quoted(url) + " leads to " + name + ", which this server does not serve",
-                    phoneReports(InstallStatus::InvalidJar),
+        const ArchiveLookup lookup = lookUp(servedPath(m_record, urlPath));
+        m_result.archive = mapped(lookup.requestPath.empty() ? lookup.asNamed : lookup.requestPath);
+        const std::string name = shownPath(lookup.asNamed);
+        const std::string leadsNowhere = "MIDlet-Jar-URL " + quoted(url) + " leads to " + name +
+                                         ", which this server does not serve";
+        switch (lookup.kind) {
+        case ArchiveLookup::Kind::Missing:
+            problem(leadsNowhere, phoneReports(InstallStatus::InvalidJar),
                     "put the archive there (not hidden, not a folder) or correct MIDlet-Jar-URL");
             return;
+        case ArchiveLookup::Kind::Several:
+            problem(leadsNowhere + "; " + listed(lookup.matches) + " all have that name in other letters",
+                    phoneReports(InstallStatus::InvalidJar),
+                    "keep one of them, or set MIDlet-Jar-URL to the one meant");
+            return;
+        case ArchiveLookup::Kind::OtherCase:
+            problem("the archive is " + shownPath(lookup.requestPath) + ", the descriptor says " + name +
+                        " (names differ in letter case on this server)",
+                    phoneReports(InstallStatus::InvalidJar),
+                    "set MIDlet-Jar-URL to " + shownPath(lookup.requestPath) + " or rename the archive");
+            break;
+        case ArchiveLookup::Kind::Found:
+            break;
         }
+        checkArchiveFile(lookup.requestPath);
+    }
+
+    // The record's lookup of the path, or the path looked up now when the record did not foresee it.
+    ArchiveLookup lookUp(const std::string& path) const
+    {
+        if (const ArchiveLookup* known = m_record.lookup(path))
+            return *known;
+        if (m_record.archive(path)) {
+            ArchiveLookup found;
+            found.kind = ArchiveLookup::Kind::Found;
+            found.asNamed = found.requestPath = path;
+            return found;
+        }
+        return lookUpArchive(m_record.gameDirectory, path);
+    }
+
+    void checkArchiveFile(const std::string& requestPath)
+    {
+        const std::string file = mapped(requestPath);
+        const std::string name = shownPath(requestPath);
         if (const std::string type = GetMimeType(file); type != kArchiveType)
             problem(name + " is served as " + type + ", since its name does not end in \".jar\"",
                     phoneReports(InstallStatus::InvalidJar),
                     "give the archive a name ending in .jar and set MIDlet-Jar-URL to it");
-
-        // A phone compares the size before it opens the archive.
-        checkSize(file, name);
-        std::string error;
-        const auto archive = JarArchive::open(file, error, m_limits.jar);
+        const ArchiveReading* archive = m_record.archive(requestPath);
         if (!archive) {
-            problem("the archive " + name + " is refused: " + error, phoneReports(InstallStatus::InvalidJar),
+            // Not foreseen by the record: read now.
+            const std::optional<FileStamp> stamp = fileStamp(file);
+            if (!stamp) {
+                problem("MIDlet-Jar-URL leads to " + name + ", which this server does not serve",
+                        phoneReports(InstallStatus::InvalidJar), "put the archive there or correct MIDlet-Jar-URL");
+                return;
+            }
+            ArchiveQuestions questions;
+            questions.descriptors = {&m_descriptor};
+            m_unforeseen = readArchive(file, requestPath, *stamp, questions, JarArchive::open);
+            archive = &*m_unforeseen;
+        }
+        // A phone compares the size before it opens the archive.
+        checkSize(archive->stamp.size, name);
+        if (!archive->opened()) {
+            problem("the archive " + name + " is refused: " + archive->refused, phoneReports(InstallStatus::InvalidJar),
                     "build the archive again as a jar (zip) file");
             return;
         }
         checkManifest(*archive, name);
     }
 
-    void checkSize(const std::string& file, const std::string& name)
+    void checkSize(std::uintmax_t actual, const std::string& name)
     {
         const auto declared = m_descriptor.value("MIDlet-Jar-Size");
         const std::optional<std::uintmax_t> expected = parseByteCount(declared.value_or(""));
-        std::error_code error;
-        const std::uintmax_t actual = std::filesystem::file_size(file, error);
-        if (error || expected.value_or(actual) == actual)
+        if (expected.value_or(actual) == actual)
             return;
         problem("MIDlet-Jar-Size is " + std::string(*declared) + " but " + name + " is " + std::to_string(actual) +
                     " bytes",
                 phoneReports(InstallStatus::JarSizeMismatch), "set MIDlet-Jar-Size: " + std::to_string(actual));
     }
 
-    void checkManifest(const JarArchive& archive, const std::string& name)
+    void checkManifest(const ArchiveReading& archive, const std::string& name)
     {
-        std::string error;
-        const auto text = archive.readEntry(kManifestEntry, m_limits.maxManifestBytes, error);
-        if (!text) {
-            problem("the manifest of " + name + " cannot be read: " + error, phoneReports(InstallStatus::InvalidJar),
+        if (!archive.manifest) {
+            problem("the manifest of " + name + " cannot be read: " + archive.manifestError,
+                    phoneReports(InstallStatus::InvalidJar),
                     "build the archive again with its manifest, " + std::string(kManifestEntry));
             return;
         }
-        AttributeReading reading = readManifest(*text);
-        for (const ReadProblem& found : reading.problems)
+        for (const ReadProblem& found : archive.manifest->problems)
             problem("line " + std::to_string(found.line) + " of the manifest in " + name + ": " + found.what,
                     phoneReports(InstallStatus::InvalidJar), found.fix);
-        const AttributeList& manifest = reading.attributes;
+        const AttributeList& manifest = archive.manifest->attributes;
         checkIdentity(manifest);
         checkPlatform(manifest, "MicroEdition-Profile", "MIDP-2.0");
         // The lowest a game can declare: a CLDC 1.0 phone refuses CLDC-1.1.
@@ -247,7 +306,7 @@ private:
     // Every class a MIDlet-<n> line names, in either file, must be in the
     // archive: a phone starts the game from the descriptor's lines or the
     // manifest's.
-    void checkMidlets(const JarArchive& archive, const AttributeList& manifest, const std::string& name)
+    void checkMidlets(const ArchiveReading& archive, const AttributeList& manifest, const std::string& name)
     {
         if (!manifest.has("MIDlet-1") && !m_descriptor.has("MIDlet-1")) {
             problem("neither the descriptor nor the manifest names a MIDlet (MIDlet-1)",
@@ -268,48 +327,62 @@ private:
         }
     }
 
-    void checkMidletClass(const JarArchive& archive, const std::string& attribute, std::string_view value,
+    void checkMidletClass(const ArchiveReading& archive, const std::string& attribute, std::string_view value,
                           const std::string& name)
     {
-        // "name, icon, class": the class is the third field.
-        std::size_t comma = value.find(',');
-        if (comma != std::string_view::npos)
-            comma = value.find(',', comma + 1);
-        const std::string_view className =
-            comma == std::string_view::npos ? std::string_view() : trimBlanks(value.substr(comma + 1));
-        if (className.empty()) {
+        const std::optional<std::string> entry = midletClassEntry(value);
+        if (!entry) {
             problem(attribute + " " + quoted(value) + " names no class", phoneReports(InstallStatus::InvalidJar),
                     "write it as " + attribute + ": <name>, <icon>, <class>");
             return;
         }
-        std::string entry(className);
-        std::replace(entry.begin(), entry.end(), '.', '/');
-        entry += ".class";
-        if (!archive.hasEntry(entry))
-            problem(attribute + " names the class " + std::string(className) + ", but " + name + " has no " + entry,
+        if (!hasEntry(archive, *entry)) {
+            problem(attribute + " names the class " + classNameIn(value) + ", but " + name + " has no " + *entry,
                     phoneReports(InstallStatus::InvalidJar),
                     "build the archive with that class or correct " + attribute);
+        }
     }
 
-    std::string m_gameDirectory;
-    std::string m_descriptorPath;
+    // Whether the archive has the entry: as the record read it, or asked now when it was not foreseen.
+    bool hasEntry(const ArchiveReading& archive, const std::string& entry) const
+    {
+        if (const std::optional<bool> known = archive.hasEntry(entry))
+            return *known;
+        std::string error;
+        const std::optional<JarArchive> opened = JarArchive::open(archive.file, error);
+        return opened && opened->hasEntry(entry);
+    }
+
+    // The class as the MIDlet-<n> value writes it (its third field).
+    static std::string classNameIn(std::string_view value)
+    {
+        const std::size_t comma = value.find(',', value.find(',') + 1);
+        return std::string(trimBlanks(value.substr(comma + 1)));
+    }
+
+    const GameRecord& m_record;
     const std::vector<std::string>& m_origins;
-    const InspectionLimits& m_limits;
     AttributeList m_descriptor;
+    std::optional<ArchiveReading> m_unforeseen;
     GameInspection m_result;
 };
 
 } // namespace
 
-GameInspection inspectGame(std::string_view gameDirectory, std::string_view descriptorPath,
-                           const std::vector<std::string>& origins, const InspectionLimits& limits)
+GameInspection inspectRecord(const GameRecord& record, const std::vector<std::string>& origins)
 {
-    return Inspector(gameDirectory, descriptorPath, origins, limits).run();
+    return Inspector(record, origins).run();
 }
 
-GameInspection inspectServedDescriptor(std::string_view gameDirectory, std::string_view descriptorPath,
-                                       std::string_view text, const std::vector<std::string>& origins,
-                                       const InspectionLimits& limits)
+GameInspection inspectServedDescriptor(const GameRecord& record, std::string_view text,
+                                       const std::vector<std::string>& origins)
 {
-    return Inspector(gameDirectory, descriptorPath, origins, limits).run(text);
+    return Inspector(record, origins).run(text);
+}
+
+GameInspection inspectGame(std::string_view gameDirectory, std::string_view descriptorPath,
+                           const std::vector<std::string>& origins)
+{
+    const RecordReading how{std::string(gameDirectory)};
+    return inspectRecord(*readGameRecord(how, std::string(descriptorPath)), origins);
 }

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "DescriptorReader.h"
-#include "JarArchive.h"
-#include "ManifestReader.h"
+#include "GameRecord.h"
 
-#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,23 +30,19 @@ struct GameInspection {
     [[nodiscard]] bool ready() const { return problems.empty() && !archiveElsewhere; }
 };
 
-struct InspectionLimits {
-    std::size_t maxDescriptorBytes = kMaxDescriptorBytes;
-    std::size_t maxManifestBytes = kMaxManifestBytes;
-    JarLimits jar;
-};
+// Checks one game as a phone would install it, from its record: the
+// descriptor this server answers at the record's path, and the archive its
+// MIDlet-Jar-URL leads to. `origins` are the addresses this server is
+// reached at ("http://192.168.1.5:8080"), to tell an absolute MIDlet-Jar-URL
+// that points here from one that points elsewhere. Reads nothing but what
+// the record did not foresee.
+[[nodiscard]] GameInspection inspectRecord(const GameRecord& record, const std::vector<std::string>& origins);
 
-// Checks one game as a phone would install it: the descriptor this server
-// answers at `descriptorPath` ("/racer/Racer.jad") in `gameDirectory`, and
-// the archive its MIDlet-Jar-URL leads to. `origins` are the addresses
-// this server is reached at ("http://192.168.1.5:8080"), to tell an
-// absolute MIDlet-Jar-URL that points here from one that points elsewhere.
-// Reads no more than the limits allow; touches nothing.
+// The same for the descriptor text a phone is served instead of the file
+// (a descriptor repaired as served), with the archives of the record.
+[[nodiscard]] GameInspection inspectServedDescriptor(const GameRecord& record, std::string_view text,
+                                                     const std::vector<std::string>& origins);
+
+// Reads the game served at `descriptorPath` in `gameDirectory` and checks it.
 [[nodiscard]] GameInspection inspectGame(std::string_view gameDirectory, std::string_view descriptorPath,
-                                         const std::vector<std::string>& origins, const InspectionLimits& limits = {});
-
-// The same for the descriptor text a phone is served at `descriptorPath`
-// instead of the file there (a descriptor repaired as served).
-[[nodiscard]] GameInspection inspectServedDescriptor(std::string_view gameDirectory, std::string_view descriptorPath,
-                                                     std::string_view text, const std::vector<std::string>& origins,
-                                                     const InspectionLimits& limits = {});
+                                         const std::vector<std::string>& origins);

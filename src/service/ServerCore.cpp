@@ -6,7 +6,7 @@ ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& cloc
     , m_attempts(m_log, clock, now)
     , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
     , m_slots(wsServer, m_service, m_log, std::move(now))
-    , m_check(m_worker, [this](const std::string& line) { m_log.WriteActivityLog(line, std::string_view()); })
+    , m_check(m_worker, m_records, [this](const std::string& line) { m_log.WriteActivityLog(line, std::string_view()); })
 {
     m_service.watchServedDescriptors(&m_check);
     wsServer.setEventHandler(&m_slots);

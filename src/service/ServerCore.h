@@ -3,6 +3,7 @@
 #include "ActivityLog.h"
 #include "ConnectionSlots.h"
 #include "GameCheck.h"
+#include "GameRecords.h"
 #include "GameWorker.h"
 #include "InstallAttempts.h"
 #include "RequestService.h"
@@ -27,9 +28,13 @@ public:
     // Safe from any thread.
     GameCheck& check() { return m_check; }
 
+    GameRecords& records() { return m_records; }
+
 private:
     // First: the jobs of the check and the game list end before the rest goes.
     GameWorker m_worker;
+    // What the engine, the game list and the check read of each game, shared.
+    GameRecords m_records;
     ActivityLog m_log;
     InstallAttempts m_attempts;
     RequestService m_service;
