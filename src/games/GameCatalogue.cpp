@@ -40,12 +40,15 @@ std::string contentId(std::string_view bytes)
 
 GameCatalogue::GameCatalogue()
     : m_ownWorker(std::make_unique<GameWorker>())
+    , m_ownRecords(std::make_unique<GameRecords>())
     , m_worker(*m_ownWorker)
+    , m_records(*m_ownRecords)
 {
 }
 
-GameCatalogue::GameCatalogue(GameWorker& worker)
+GameCatalogue::GameCatalogue(GameWorker& worker, GameRecords& records)
     : m_worker(worker)
+    , m_records(records)
 {
 }
 
@@ -165,11 +168,13 @@ void GameCatalogue::readNext()
 
 void GameCatalogue::read(const Job& job)
 {
+    std::string gameDirectory;
     std::string mapped;
     std::shared_ptr<const GameFolder> previous;
     const std::uint64_t generation = m_generation;
     {
         std::lock_guard lock(m_mutex);
+        gameDirectory = m_gameDirectory;
         mapped = mappedFolder(job.folderPath);
         if (const auto found = m_folders.find(job.folderPath); found != m_folders.end())
             previous = found->second.listing;
@@ -178,9 +183,10 @@ void GameCatalogue::read(const Job& job)
     const std::optional<fs::file_time_type> modified = modifiedTime(mapped);
     FolderReading how;
     how.previous = previous.get();
+    how.records = &m_records;
     how.keepIcon = [this](const GameIcon& icon) { return keepIcon(icon); };
     how.abandoned = [this, generation] { return m_stopping || m_generation != generation; };
-    GameFolder listing = readGameFolder(mapped, job.folderPath, how);
+    GameFolder listing = readGameFolder(gameDirectory, job.folderPath, how);
     if (how.abandoned())
         return;
     if (publish(job, generation, std::move(listing), modified))

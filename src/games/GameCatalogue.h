@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GameFolder.h"
+#include "GameRecords.h"
 #include "GameWorker.h"
 
 #include <atomic>
@@ -36,10 +37,10 @@ public:
     // A folder changed this shortly before its reading is read again when next asked for.
     static constexpr std::chrono::seconds kRacyWithin{2};
 
-    // On a worker of its own.
+    // On a worker and records of its own.
     GameCatalogue();
-    // On `worker`, which outlives it.
-    explicit GameCatalogue(GameWorker& worker);
+    // On `worker`, through `records`, which outlive it.
+    GameCatalogue(GameWorker& worker, GameRecords& records);
     // Stops after the entry under way.
     ~GameCatalogue();
     GameCatalogue(const GameCatalogue&) = delete;
@@ -99,5 +100,7 @@ private:
     std::size_t m_iconBytes = 0;
 
     std::unique_ptr<GameWorker> m_ownWorker;
+    std::unique_ptr<GameRecords> m_ownRecords;
     GameWorker& m_worker;
+    GameRecords& m_records;
 };

@@ -66,6 +66,7 @@ OpenedGameFile openGameFile(std::string_view virtualDir, std::string_view reques
     if (!S_ISREG(info.st_mode))
         return opened;
     opened.status = OpenedGameFile::Status::Opened;
+    opened.stamp = stampOf(info);
     opened.body =
         FileBody{SharedDescriptor(std::move(file)), static_cast<std::int64_t>(info.st_size), mappedPath, 0, nullptr};
     return opened;

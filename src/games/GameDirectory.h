@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileBody.h"
+#include "FileStamp.h"
 
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ struct OpenedGameFile {
     };
     Status status = Status::NotFound;
     FileBody body;
+    // What the look that found the file saw, when it was opened.
+    FileStamp stamp;
 };
 
 // Opens the file a request names, once: the checks are made on the open

@@ -2,11 +2,9 @@
 
 #include "AsciiText.h"
 #include "ByteCount.h"
-#include "GameAttributes.h"
 #include "GameDirectory.h"
-#include "JarArchive.h"
+#include "GameRecords.h"
 #include "JarUrl.h"
-#include "ManifestReader.h"
 #include "MimeType.h"
 #include "WebText.h"
 
@@ -60,19 +58,20 @@ FolderNames readNames(const fs::path& folder, std::size_t maxEntries)
 }
 
 // The archive a descriptor names in its own folder or below, as a phone
-// resolves the address ("game.jar", "My%20Game.jar", "jars/game.jar"): its
-// name relative to the folder. Addresses elsewhere and anything that climbs
-// out or is hidden are not followed.
-std::optional<std::string> archiveInFolder(std::string_view jarUrl, const std::string& folderPath,
-                                           const std::string& descriptorName)
+// resolves the address ("game.jar", "My%20Game.jar", "jars/game.jar", or
+// in other letters than on disk), as a request path. Addresses elsewhere
+// and anything that climbs out or is hidden are not followed.
+std::optional<std::string> archiveInFolder(const GameRecord& record, const std::string& folderPath)
 {
-    const JarLocation location = resolveJarUrl(jarUrl, folderPath + descriptorName, {});
+    const JarLocation location = resolveJarUrl(record.listed.value("MIDlet-Jar-URL").value_or(""),
+                                               record.descriptorPath, {});
     if (location.kind != JarLocation::Kind::Here)
         return std::nullopt;
-    const std::string path = decodeUrlPath(location.requestPath);
+    const std::string path = servedPath(record, location.requestPath);
     if (!path.starts_with(folderPath) || path.size() == folderPath.size() || !isServablePath(folderPath, path))
         return std::nullopt;
-    return path.substr(folderPath.size());
+    const ArchiveLookup* lookup = record.lookup(path);
+    return lookup && !lookup->requestPath.empty() ? lookup->requestPath : path;
 }
 
 // The text cut to kMaxShownBytes, at the start of a UTF-8 sequence.
@@ -95,69 +94,85 @@ void takeAttributes(GameEntry& entry, const AttributeList& attributes)
 }
 
 // What only the archive tells: its manifest where the descriptor is silent, and the icon.
-void takeFromArchive(GameEntry& entry, const fs::path& archive, const AttributeList* descriptor,
+void takeFromArchive(GameEntry& entry, const ArchiveReading& archive, const AttributeList* descriptor,
                      const FolderReading& how)
 {
-    std::string error;
-    const std::optional<JarArchive> jar = JarArchive::open(archive, error);
-    if (!jar)
+    if (!archive.opened())
         return;
-    const std::optional<std::string> text = jar->readEntry(kManifestEntry, kMaxManifestBytes, error);
-    const AttributeList manifest = text ? readManifest(*text).attributes : AttributeList{};
+    const AttributeList& manifest = archive.manifestAttributes();
     if (!descriptor)
         takeAttributes(entry, manifest);
     else if (entry.profile.empty())
         entry.profile = shownText(manifest.value("MicroEdition-Profile").value_or(""));
-
-    std::optional<std::string> iconName = descriptor ? iconEntryName(*descriptor) : std::nullopt;
-    if (!iconName)
-        iconName = iconEntryName(manifest);
-    if (!iconName || !how.keepIcon)
+    if (!archive.icon || !how.keepIcon)
         return;
-    if (const std::optional<GameIcon> icon = readGameIcon(*jar, *iconName)) {
-        entry.iconId = how.keepIcon(*icon);
-        if (!entry.iconId.empty()) {
-            entry.iconWidth = icon->width;
-            entry.iconHeight = icon->height;
-        }
+    entry.iconId = how.keepIcon(*archive.icon);
+    if (!entry.iconId.empty()) {
+        entry.iconWidth = archive.icon->width;
+        entry.iconHeight = archive.icon->height;
     }
 }
 
-GameEntry descriptorEntry(const fs::path& folder, const std::string& folderPath, const std::string& fileName,
+std::shared_ptr<const GameRecord> descriptorRecord(const std::string& gameDirectory, const std::string& descriptorPath,
+                                                   const FolderReading& how)
+{
+    if (how.records)
+        return how.records->descriptor(gameDirectory, true, descriptorPath);
+    return readGameRecord({gameDirectory, true}, descriptorPath);
+}
+
+std::shared_ptr<const GameRecord> loneArchiveRecord(const std::string& gameDirectory, const std::string& descriptorPath,
+                                                    const std::string& archivePath, const FolderReading& how)
+{
+    if (how.records)
+        return how.records->loneArchive(gameDirectory, true, descriptorPath, archivePath);
+    return readLoneArchiveRecord({gameDirectory, true}, descriptorPath, archivePath);
+}
+
+// The archive's request path relative to the folder.
+std::string inFolder(const std::string& requestPath, const std::string& folderPath)
+{
+    return requestPath.substr(folderPath.size());
+}
+
+GameEntry descriptorEntry(const std::string& gameDirectory, const std::string& folderPath, const std::string& fileName,
                           const FolderReading& how)
 {
     GameEntry entry;
     entry.linkName = fileName;
-    entry.descriptorStamp = fileStamp(folder / fileName);
-    const std::optional<AttributeList> attributes = readDescriptorAttributes(folder / fileName);
-    if (!attributes)
+    const std::shared_ptr<const GameRecord> record = descriptorRecord(gameDirectory, folderPath + fileName, how);
+    entry.descriptorStamp = record->descriptorStamp;
+    if (record->text == GameRecord::Text::Unreadable)
         return entry;
-    takeAttributes(entry, *attributes);
-    const std::optional<std::string> archive =
-        archiveInFolder(attributes->value("MIDlet-Jar-URL").value_or(""), folderPath, fileName);
-    if (archive) {
-        entry.archiveName = *archive;
-        entry.archiveStamp = fileStamp(folder / *archive);
-        if (entry.archiveStamp) {
-            entry.archiveSize = entry.archiveStamp->size;
-            takeFromArchive(entry, folder / *archive, &*attributes, how);
+    const AttributeList& attributes = record->listed;
+    takeAttributes(entry, attributes);
+    if (const std::optional<std::string> archive = archiveInFolder(*record, folderPath)) {
+        entry.archiveName = inFolder(*archive, folderPath);
+        const ArchiveReading* reading = record->archive(*archive);
+        entry.archiveStamp = reading ? std::optional(reading->stamp) : std::nullopt;
+        if (reading) {
+            entry.archiveSize = reading->stamp.size;
+            takeFromArchive(entry, *reading, &attributes, how);
         }
     }
     // An archive elsewhere has the size the descriptor announces.
     if (!entry.archiveSize)
-        entry.archiveSize = parseByteCount(attributes->value("MIDlet-Jar-Size").value_or(""));
+        entry.archiveSize = parseByteCount(attributes.value("MIDlet-Jar-Size").value_or(""));
     return entry;
 }
 
-GameEntry archiveEntry(const fs::path& folder, const std::string& fileName, const FolderReading& how)
+GameEntry archiveEntry(const std::string& gameDirectory, const std::string& folderPath, const std::string& fileName,
+                       const FolderReading& how)
 {
     GameEntry entry;
     entry.linkName = madeDescriptorName(fileName);
     entry.archiveName = fileName;
-    entry.archiveStamp = fileStamp(folder / fileName);
-    if (entry.archiveStamp) {
-        entry.archiveSize = entry.archiveStamp->size;
-        takeFromArchive(entry, folder / fileName, nullptr, how);
+    const std::shared_ptr<const GameRecord> record =
+        loneArchiveRecord(gameDirectory, folderPath + entry.linkName, folderPath + fileName, how);
+    if (const ArchiveReading* reading = record->archive(folderPath + fileName)) {
+        entry.archiveStamp = reading->stamp;
+        entry.archiveSize = reading->stamp.size;
+        takeFromArchive(entry, *reading, nullptr, how);
     }
     return entry;
 }
@@ -220,8 +235,9 @@ const std::string& shownName(const GameEntry& game)
     return game.name.empty() ? game.linkName : game.name;
 }
 
-GameFolder readGameFolder(const fs::path& folder, const std::string& folderPath, const FolderReading& how)
+GameFolder readGameFolder(const std::string& gameDirectory, const std::string& folderPath, const FolderReading& how)
 {
+    const fs::path folder = mapRequestPath(gameDirectory, folderPath);
     FolderNames names = readNames(folder, how.maxEntries);
     const EarlierEntries earlier(how.previous);
     const auto abandoned = [&how] { return how.abandoned && how.abandoned(); };
@@ -236,7 +252,7 @@ GameFolder readGameFolder(const fs::path& folder, const std::string& folderPath,
             return listing;
         descriptorStems.insert(stem(name));
         const GameEntry* same = earlier.unchanged(folder, name, true);
-        listing.games.push_back(same ? *same : descriptorEntry(folder, folderPath, name, how));
+        listing.games.push_back(same ? *same : descriptorEntry(gameDirectory, folderPath, name, how));
         if (!listing.games.back().archiveName.empty())
             namedArchives.insert(listing.games.back().archiveName);
     }
@@ -246,7 +262,8 @@ GameFolder readGameFolder(const fs::path& folder, const std::string& folderPath,
         if (namedArchives.contains(name) || descriptorStems.contains(stem(name)))
             continue;
         const GameEntry* same = earlier.unchanged(folder, madeDescriptorName(name), false);
-        listing.games.push_back(same && same->archiveName == name ? *same : archiveEntry(folder, name, how));
+        listing.games.push_back(same && same->archiveName == name ? *same
+                                                                 : archiveEntry(gameDirectory, folderPath, name, how));
     }
     sortByShownName(listing.games);
     return listing;

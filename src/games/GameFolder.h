@@ -57,9 +57,14 @@ struct GameFolder {
     bool operator==(const GameFolder&) const = default;
 };
 
+class GameRecords;
+
 struct FolderReading {
     // The folder as read before: entries whose files did not change are taken from it.
     const GameFolder* previous = nullptr;
+    // Where the games are read, shared with whoever else looks at them;
+    // none: each game is read here.
+    GameRecords* records = nullptr;
     // Keeps an icon for the list and gives its id; an empty id leaves the icon out.
     std::function<std::string(const GameIcon&)> keepIcon;
     // Asked between entries: a reading no longer wanted stops early.
@@ -67,12 +72,14 @@ struct FolderReading {
     std::size_t maxEntries = kMaxFolderEntries;
 };
 
-// Reads the folder, served at `folderPath` (beginning and ending with "/"):
-// every descriptor (".jad"), every archive (".jar") that no descriptor
-// beside it names or shares its name with, and every subfolder. Hidden
-// entries (a name beginning with ".") are left out. Folders come sorted by
-// name, games by the name they show (letter case aside), then by file name.
-[[nodiscard]] GameFolder readGameFolder(const std::filesystem::path& folder, const std::string& folderPath,
+// Reads the folder of `gameDirectory` served at `folderPath` (beginning and
+// ending with "/"): every descriptor (".jad"), every archive (".jar") that
+// no descriptor beside it names or shares its name with, and every
+// subfolder. Hidden entries (a name beginning with ".") are left out.
+// Folders come sorted by name, games by the name they show (letter case
+// aside), then by file name. Request paths are taken as percent-decoded, as
+// the server takes them while the list is on.
+[[nodiscard]] GameFolder readGameFolder(const std::string& gameDirectory, const std::string& folderPath,
                                         const FolderReading& how = {});
 
 // The name of the descriptor made for an archive: "name.jar" gives "name.jad".

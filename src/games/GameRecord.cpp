@@ -130,7 +130,8 @@ public:
             return;
         }
         const std::string archiveName = archivePath.substr(archivePath.rfind('/') + 1);
-        readText(makeDescriptor(archive.manifestAttributes(), archiveName, stamp->size));
+        m_record.madeText = makeDescriptor(archive.manifestAttributes(), archiveName, stamp->size);
+        readText(m_record.madeText);
         readArchives();
     }
 

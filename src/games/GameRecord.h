@@ -36,9 +36,10 @@ struct GameRecord {
     // first kMaxDescriptorBytes (whole lines) when it is larger.
     AttributeList listed;
 
-    // For a descriptor made for a lone archive: that archive, and why no
-    // descriptor could be made when none could.
+    // For a descriptor made for a lone archive: that archive's request path,
+    // the descriptor made, or why none could be.
     std::string madeFor;
+    std::string madeText;
     std::string notMade;
 
     // Whether request paths are percent-decoded before they are mapped, as

@@ -70,6 +70,7 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
             opened.status = OpenedGameFile::Status::Opened;
             const auto size = static_cast<std::int64_t>(now.st_size);
             opened.body = FileBody{kept->file, size, mappedPath, 0, contentOfSize(*kept, size)};
+            opened.stamp = stampOf(now);
             return opened;
         }
         std::erase_if(m_entries, [&mappedPath](const Entry& entry) { return entry.path == mappedPath; });

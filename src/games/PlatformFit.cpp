@@ -1,6 +1,5 @@
 #include "PlatformFit.h"
 
-#include "GameAttributes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -72,11 +71,8 @@ std::string highestPlatformToken(std::string_view text, std::string_view family)
     return best;
 }
 
-Platform readGamePlatform(const AttributeList& descriptor, const std::filesystem::path& archive)
+Platform gamePlatform(const AttributeList& descriptor, const AttributeList* manifest)
 {
-    std::string error;
-    const std::optional<AttributeList> manifest =
-        archive.empty() ? std::nullopt : readManifestAttributes(archive, error);
     const auto declared = [&](std::string_view attribute, std::string_view family) {
         if (manifest) {
             if (const auto value = manifest->value(attribute))

@@ -2,7 +2,6 @@
 
 #include "AttributeList.h"
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,10 +18,10 @@ struct Platform {
 // "MIDP-2.0/CLDC-1.1"); empty when none is.
 [[nodiscard]] std::string highestPlatformToken(std::string_view text, std::string_view family);
 
-// What a game asks of a phone, as the manifest of `archive` declares it
-// (a phone installs from the archive); where the manifest is silent or
-// unreadable, as the descriptor's attributes do.
-[[nodiscard]] Platform readGamePlatform(const AttributeList& descriptor, const std::filesystem::path& archive);
+// What a game asks of a phone, as its archive's `manifest` declares it (a
+// phone installs from the archive); where the manifest is silent or was not
+// read (none), as the descriptor's attributes do.
+[[nodiscard]] Platform gamePlatform(const AttributeList& descriptor, const AttributeList* manifest);
 
 // When a phone that has `phone` cannot run a game that needs `game`:
 // "needs MIDP-2.0; this phone has MIDP-1.0: it will report 908". Nothing

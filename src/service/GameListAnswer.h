@@ -1,5 +1,8 @@
 #pragma once
 
+#include "GameRecord.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,4 +28,6 @@ struct GameListAnswer {
     std::string body;
     // The log entries for the answer, the mapped path first.
     std::vector<std::string> logLines;
+    // For a descriptor made for a lone archive: its record, for the repair.
+    std::shared_ptr<const GameRecord> record;
 };

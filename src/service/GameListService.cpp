@@ -1,11 +1,9 @@
 #include "GameListService.h"
 
 #include "GameDirectory.h"
-#include "GameAttributes.h"
 #include "GameFolder.h"
 #include "GameListPage.h"
 #include "IconAddress.h"
-#include "MadeDescriptor.h"
 #include "MimeType.h"
 #include "PhoneIdentity.h"
 #include "PlatformFit.h"
@@ -71,35 +69,38 @@ GameListAnswer answered(std::string_view statusLine, std::string_view mimeType, 
     return answer;
 }
 
-// The archive beside a descriptor that is not there, by the same name.
-std::optional<fs::path> loneArchive(const std::string& mappedDescriptor)
+// The archive beside a descriptor that is not there, by the same name, as a request path.
+std::optional<std::string> loneArchive(const std::string& gameDirectory, const std::string& descriptorPath)
 {
-    const std::string stem = mappedDescriptor.substr(0, mappedDescriptor.size() - 4);
+    const std::string stem = descriptorPath.substr(0, descriptorPath.size() - 4);
     for (const char* extension : {".jar", ".JAR"}) {
         std::error_code error;
-        if (fs::is_regular_file(stem + extension, error))
-            return fs::path(stem + extension);
+        if (fs::is_regular_file(mapRequestPath(gameDirectory, stem + extension), error))
+            return stem + extension;
     }
     return std::nullopt;
 }
 
-GameListAnswer answerMadeDescriptor(const std::string& mapped, const fs::path& archive)
+GameListAnswer answerMadeDescriptor(const std::string& mapped, std::shared_ptr<const GameRecord> record)
 {
-    std::string why;
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(archive, error);
-    const std::optional<AttributeList> manifest = error ? std::nullopt : readManifestAttributes(archive, why);
-    const std::string archiveName = archive.filename().string();
-    if (!manifest) {
-        const std::string reason = error ? error.message() : why;
+    if (!record->notMade.empty()) {
+        const std::string archiveName = record->madeFor.substr(record->madeFor.rfind('/') + 1);
         return answered(status::kNotFound, "text/html", BuildErrorPage(kNotFoundMessage),
                         {mapped, std::string(kNotFoundMessage) + " No descriptor could be made for " + archiveName +
-                                     ": " + reason + "."});
+                                     ": " + record->notMade + "."});
     }
-    return answered(status::kOk, kDescriptorType, makeDescriptor(*manifest, archiveName, size), {mapped});
+    GameListAnswer answer = answered(status::kOk, kDescriptorType, record->madeText, {mapped});
+    answer.record = std::move(record);
+    return answer;
 }
 
 } // namespace
+
+GameListService::GameListService(GameWorker& worker, GameRecords& records)
+    : m_records(records)
+    , m_catalogue(worker, records)
+{
+}
 
 void GameListService::setGameDirectory(std::string virtualDir)
 {
@@ -126,8 +127,8 @@ GameListAnswer GameListService::answer(std::string_view requestPath, std::string
     if (fs::is_directory(mapped, error))
         return answerFolder(path, query, mapped, accept, userAgent);
     if (GetMimeType(path) == kDescriptorType && !fs::exists(mapped, error)) {
-        if (const std::optional<fs::path> archive = loneArchive(mapped))
-            return answerMadeDescriptor(mapped, *archive);
+        if (const std::optional<std::string> archive = loneArchive(m_virtualDir, path))
+            return answerMadeDescriptor(mapped, m_records.loneArchive(m_virtualDir, true, path, *archive));
     }
     return serveFile(std::move(path));
 }

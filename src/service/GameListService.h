@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GameCatalogue.h"
+#include "GameRecords.h"
 #include "GameListAnswer.h"
 #include "ListMarkup.h"
 
@@ -19,6 +20,9 @@ class GameListService {
 public:
     // Folders and their split pages kept at most; past it they are made anew.
     static constexpr std::size_t kMaxKeptSplits = 64;
+
+    // Reads the folders on `worker`, the games through `records`.
+    GameListService(GameWorker& worker, GameRecords& records);
 
     void setGameDirectory(std::string virtualDir);
 
@@ -52,6 +56,7 @@ private:
                                                  const std::shared_ptr<const GameFolder>& listing, ListMarkup markup);
 
     std::string m_virtualDir;
+    GameRecords& m_records;
     GameCatalogue m_catalogue;
     // Keyed by the folder and the phone's profile.
     std::map<std::pair<std::string, ListMarkup>, Split> m_splits;

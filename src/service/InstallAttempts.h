@@ -4,7 +4,7 @@
 #include "InstallAttempt.h"
 #include "InstallReport.h"
 #include "PhoneIdentity.h"
-#include "ServedGames.h"
+#include "ServedGame.h"
 #include "SocketControl.h"
 
 #include <chrono>

@@ -1,7 +1,6 @@
 #include "RequestService.h"
 
 #include "AsciiText.h"
-#include "BoundedRead.h"
 #include "ByteRange.h"
 #include "DescriptorReader.h"
 #include "HostHeader.h"
@@ -83,16 +82,18 @@ void RequestService::ServeRequest(std::string_view path, const Request& request)
         break;
     }
     const std::string mimeType = GetMimeType(mappedPath);
-    if (m_repair && mimeType == kDescriptorType) {
-        const auto text = readBounded(opened.body.file.get(), kMaxDescriptorBytes);
+    std::shared_ptr<const GameRecord> record;
+    if (mimeType == kDescriptorType && (m_repair || m_attempts))
+        record = m_records.descriptor(m_VirtualDir, m_gameList != nullptr, std::string(path), opened.stamp);
+    if (m_repair && record) {
         std::string reportPath;
-        if (const auto repaired = text ? repair(*text, path, request, reportPath) : std::nullopt) {
+        if (auto repaired = repair(*record, request, reportPath)) {
             m_log.WriteActivityLog(mappedPath + repairNote(*repaired), request.peer);
-            followDescriptor(request, path, mappedPath, &*repaired, reportPath);
+            followDescriptor(request, *record, &*repaired, reportPath);
             PendingResponse response;
             response.statusLine = status::kOk;
             response.mimeType = mimeType;
-            response.body = repaired->text;
+            response.body = std::move(repaired->text);
             response.descriptor = mappedPath;
             respond(slot, std::move(response));
             return;
@@ -102,8 +103,8 @@ void RequestService::ServeRequest(std::string_view path, const Request& request)
     const std::int64_t fileSize = opened.body.size;
     PendingResponse response = fileResponse(opened, mimeType, request.head, logLine);
     m_log.WriteActivityLog(logLine, request.peer);
-    if (!response.descriptor.empty())
-        followDescriptor(request, path, mappedPath, nullptr, {});
+    if (!response.descriptor.empty() && record)
+        followDescriptor(request, *record, nullptr, {});
     else if (mimeType == kArchiveType && response.file.file.isOpen())
         followArchive(request, response.file, fileSize);
     respond(slot, std::move(response));
@@ -114,15 +115,15 @@ InstallAttempts::Requester RequestService::requester(const Request& request)
     return {request.peer, request.head.userAgent, request.head.wapProfile};
 }
 
-void RequestService::followDescriptor(const Request& request, std::string_view path, const std::string& mappedPath,
+void RequestService::followDescriptor(const Request& request, const GameRecord& record,
                                       const RepairedDescriptor* repaired, const std::string& reportPath)
 {
     if (!m_attempts)
         return;
     InstallAttempts::ServedDescriptor served;
-    served.requestPath = std::string(path);
-    served.file = mappedPath;
-    served.game = m_servedGames.lookUp(m_VirtualDir, path, originFor(request));
+    served.requestPath = record.descriptorPath;
+    served.file = record.descriptorFile;
+    served.game = servedGame(record, originFor(request));
     if (repaired) {
         // The phone installs what the repair made of the descriptor.
         served.repaired = true;
@@ -186,19 +187,14 @@ std::string RequestService::originFor(const Request& request) const
     return "http://" + (host ? *host : m_wsServer.localAddress(request.slot));
 }
 
-std::optional<RepairedDescriptor> RequestService::repair(std::string_view text, std::string_view path,
-                                                         const Request& request, std::string& reportPath)
+std::optional<RepairedDescriptor> RequestService::repair(const GameRecord& record, const Request& request,
+                                                         std::string& reportPath)
 {
-    RepairContext context;
-    context.gameDirectory = m_VirtualDir;
-    context.descriptorPath = std::string(path);
-    context.origin = originFor(request);
-    context.pathsDecoded = m_gameList != nullptr;
+    const std::string origin = originFor(request);
     reportPath = m_reports.nextPath();
-    context.reportAddress = context.origin + reportPath;
-    std::optional<RepairedDescriptor> repaired = repairDescriptor(text, context);
+    std::optional<RepairedDescriptor> repaired = repairRecord(record, origin, origin + reportPath);
     if (repaired)
-        m_reports.remember(reportPath, {context.descriptorPath, repaired->name, repaired->version, request.peer,
+        m_reports.remember(reportPath, {record.descriptorPath, repaired->name, repaired->version, request.peer,
                                         std::chrono::steady_clock::now()});
     return repaired;
 }
@@ -233,10 +229,10 @@ bool RequestService::answerFromGameList(std::string_view path, const Request& re
         servePath = std::move(answer.path);
         return false;
     }
-    if (m_repair && answer.mimeType == kDescriptorType) {
+    if (m_repair && answer.record) {
         std::string reportPath;
-        if (const auto repaired = repair(answer.body, decodeUrlPath(path.substr(0, path.find('?'))), request, reportPath)) {
-            answer.body = repaired->text;
+        if (auto repaired = repair(*answer.record, request, reportPath)) {
+            answer.body = std::move(repaired->text);
             answer.logLines.front() += repairNote(*repaired);
         }
     }

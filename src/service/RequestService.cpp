@@ -6,10 +6,13 @@
 // in order, its answers sent in the same order, and a peer that does not
 // read held up. What each request is answered with is RequestAnswers.cpp.
 
-RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot)
+RequestService::RequestService(SocketControl& wsServer, ActivityLog& log, GameRecords& records, GameWorker& worker,
+                               std::function<void(SlotNumber)> releaseSlot)
     : m_wsServer(wsServer)
     , m_log(log)
     , m_releaseSlot(std::move(releaseSlot))
+    , m_records(records)
+    , m_worker(worker)
 {
 }
 
@@ -26,7 +29,7 @@ void RequestService::setGameList(bool on)
 {
     if (on == (m_gameList != nullptr))
         return;
-    m_gameList = on ? std::make_unique<GameListService>() : nullptr;
+    m_gameList = on ? std::make_unique<GameListService>(m_worker, m_records) : nullptr;
     if (m_gameList)
         m_gameList->setGameDirectory(m_VirtualDir);
 }

@@ -2,6 +2,8 @@
 
 #include "ActivityLog.h"
 #include "DescriptorRepair.h"
+#include "GameRecords.h"
+#include "GameWorker.h"
 #include "GameListService.h"
 #include "GameDirectory.h"
 #include "OpenFileCache.h"
@@ -9,7 +11,7 @@
 #include "ReceiveBuffer.h"
 #include "ReportAddresses.h"
 #include "ServedDescriptorWatcher.h"
-#include "ServedGames.h"
+#include "ServedGame.h"
 #include "SocketControl.h"
 
 #include <deque>
@@ -36,7 +38,10 @@ class RequestService {
 public:
     // `releaseSlot` closes a connection and releases its slot; it is called
     // after the answer to a request whose end cannot be found.
-    RequestService(SocketControl& wsServer, ActivityLog& log, std::function<void(SlotNumber)> releaseSlot);
+    // `records` and `worker` are shared with the game check; the game list
+    // reads on `worker`.
+    RequestService(SocketControl& wsServer, ActivityLog& log, GameRecords& records, GameWorker& worker,
+                   std::function<void(SlotNumber)> releaseSlot);
 
     // The game directory in force, read anew for every request. Files kept
     // open from another one are let go.
@@ -152,12 +157,11 @@ private:
     // The descriptor `text`, served at `path`, as a phone installs it; nothing
     // when it cannot be read as a descriptor.
     // `reportPath` is this download's report address, as a path on this server.
-    std::optional<RepairedDescriptor> repair(std::string_view text, std::string_view path, const Request& request,
-                                             std::string& reportPath);
+    std::optional<RepairedDescriptor> repair(const GameRecord& record, const Request& request, std::string& reportPath);
     // Tells the attempts of a descriptor file served at `path` with 200;
     // `repaired` is what the repair made of it, if it did.
-    void followDescriptor(const Request& request, std::string_view path, const std::string& mappedPath,
-                          const RepairedDescriptor* repaired, const std::string& reportPath);
+    void followDescriptor(const Request& request, const GameRecord& record, const RepairedDescriptor* repaired,
+                          const std::string& reportPath);
     // Tells the attempts of an archive file handed to the socket.
     void followArchive(const Request& request, const FileBody& file, std::int64_t fileSize);
     // Tells the attempts of a report a phone posted to `path`.
@@ -179,5 +183,6 @@ private:
     bool m_repair = false;
     ReportAddresses m_reports;
     InstallAttempts* m_attempts = nullptr;
-    ServedGames m_servedGames;
+    GameRecords& m_records;
+    GameWorker& m_worker;
 };

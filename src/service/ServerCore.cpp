@@ -4,7 +4,7 @@ ServerCore::ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& cloc
                        std::function<ConnectionSlots::TimePoint()> now)
     : m_log(sink, wsServer, clock)
     , m_attempts(m_log, clock, now)
-    , m_service(wsServer, m_log, [this](SlotNumber slot) { m_slots.release(slot); })
+    , m_service(wsServer, m_log, m_records, m_worker, [this](SlotNumber slot) { m_slots.release(slot); })
     , m_slots(wsServer, m_service, m_log, std::move(now))
     , m_check(m_worker, m_records, [this](const std::string& line) { m_log.WriteActivityLog(line, std::string_view()); })
 {

@@ -146,6 +146,7 @@ bool frmTarnwick::startServer()
 {
     const ServerSettings settings = readServerSettings(IniFilePath);
     m_server->setGameList(settings.gameList);
+    m_gameListInForce = settings.gameList;
     m_server->setRepairDescriptors(settings.repairDescriptors);
     // The about lines say which is in force at start; a later start says so when it changed.
     if (m_repairInForce && *m_repairInForce != settings.repairDescriptors)
@@ -240,7 +241,9 @@ void frmTarnwick::checkGames()
         for (const QString& host : lanIPv4Addresses())
             origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
     }
-    m_server->gameCheck().checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false));
+    // With the game list on, the server decodes request paths, and so does the check.
+    m_server->gameCheck().checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false),
+                                   m_gameListInForce);
 }
 
 void frmTarnwick::keyPressEvent(QKeyEvent* event)

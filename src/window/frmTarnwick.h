@@ -72,6 +72,8 @@ private:
     QString m_settingsFile;
     // Whether descriptors were served repaired after the last start.
     std::optional<bool> m_repairInForce;
+    // Whether the game list was on after the last start.
+    bool m_gameListInForce = false;
     std::string m_VirtualDir;
 
     QPushButton* cmdListen;
