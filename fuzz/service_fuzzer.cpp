@@ -330,11 +330,25 @@ struct Connection {
     std::vector<Expected> expected;
 };
 
+// The games' records and the worker that reads folders, made once per
+// process: a session serves plain files, which never needs them.
+GameRecords& records()
+{
+    static GameRecords kept;
+    return kept;
+}
+
+GameWorker& worker()
+{
+    static GameWorker kept;
+    return kept;
+}
+
 class Session {
 public:
     explicit Session(const Games& games)
         : m_log(m_sink, m_sockets, m_clock)
-        , m_service(m_sockets, m_log, [this](SlotNumber slot) { release(slot, true); })
+        , m_service(m_sockets, m_log, records(), worker(), [this](SlotNumber slot) { release(slot, true); })
     {
         m_service.setGameDirectory(games.dir);
     }

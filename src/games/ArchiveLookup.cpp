@@ -10,14 +10,54 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Past this many entries a folder is not searched for other spellings.
-constexpr std::size_t kMaxEntriesSearched = 50'000;
+std::vector<std::string_view> segmentsOf(std::string_view requestPath)
+{
+    std::vector<std::string_view> segments;
+    for (std::size_t start = 1; start <= requestPath.size();) {
+        const std::size_t end = std::min(requestPath.find('/', start), requestPath.size());
+        segments.push_back(requestPath.substr(start, end - start));
+        start = end + 1;
+    }
+    return segments;
+}
 
-bool isServedFile(std::string_view gameDirectory, const std::string& requestPath)
+// The entries of the folder at request path `folder` ("" for the game
+// directory itself) named `segment` in any letter case: ordinary files
+// for the last segment, folders before it. A servable segment begins with
+// no dot, so no hidden entry matches it.
+void addMatches(std::string_view gameDirectory, const std::string& folder, std::string_view segment, bool last,
+                std::vector<std::string>& into)
 {
     std::error_code error;
-    return isServablePath(gameDirectory, requestPath) &&
-        fs::is_regular_file(mapRequestPath(gameDirectory, requestPath), error);
+    fs::directory_iterator entries(mapRequestPath(gameDirectory, folder + "/"), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (!equalsIgnoringCase(name, segment))
+            continue;
+        std::error_code statusError;
+        const fs::file_status status = entries->status(statusError);
+        if (last ? fs::is_regular_file(status) : fs::is_directory(status))
+            into.push_back(folder + "/" + name);
+    }
+}
+
+// Every servable file whose request path equals `requestPath` but for
+// letter case, walked down one segment at a time.
+std::vector<std::string> filesInAnyCase(std::string_view gameDirectory, std::string_view requestPath)
+{
+    const std::vector<std::string_view> segments = segmentsOf(requestPath);
+    // "//" names the folder itself on disk but no entry in it: such a path is matched as written only.
+    if (std::any_of(segments.begin(), segments.end(), [](std::string_view s) { return s.empty(); }))
+        return {};
+    std::vector<std::string> found{""};
+    for (std::size_t i = 0; i < segments.size() && !found.empty(); ++i) {
+        std::vector<std::string> deeper;
+        for (const std::string& folder : found)
+            addMatches(gameDirectory, folder, segments[i], i + 1 == segments.size(), deeper);
+        found = std::move(deeper);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 } // namespace
@@ -26,31 +66,21 @@ ArchiveLookup lookUpArchive(std::string_view gameDirectory, const std::string& r
 {
     ArchiveLookup lookup;
     lookup.asNamed = requestPath;
-    if (isServedFile(gameDirectory, requestPath)) {
+    if (!isServablePath(gameDirectory, requestPath))
+        return lookup;
+    std::error_code error;
+    if (fs::is_regular_file(mapRequestPath(gameDirectory, requestPath), error)) {
         lookup.kind = ArchiveLookup::Kind::Found;
         lookup.requestPath = requestPath;
         return lookup;
     }
-    const std::size_t slash = requestPath.rfind('/');
-    if (slash == std::string::npos || !isServablePath(gameDirectory, requestPath))
-        return lookup;
-    const std::string folderPath = requestPath.substr(0, slash + 1);
-    const std::string_view name = std::string_view(requestPath).substr(slash + 1);
-    std::error_code error;
-    fs::directory_iterator entries(mapRequestPath(gameDirectory, folderPath), error);
-    std::size_t seen = 0;
-    for (; !error && entries != fs::directory_iterator() && ++seen <= kMaxEntriesSearched; entries.increment(error)) {
-        const std::string entry = entries->path().filename().string();
-        if (entry != name && equalsIgnoringCase(entry, name) && isServedFile(gameDirectory, folderPath + entry))
-            lookup.matches.push_back(folderPath + entry);
-    }
-    if (lookup.matches.size() == 1) {
+    std::vector<std::string> found = filesInAnyCase(gameDirectory, requestPath);
+    if (found.size() == 1) {
         lookup.kind = ArchiveLookup::Kind::OtherCase;
-        lookup.requestPath = std::move(lookup.matches.front());
-        lookup.matches.clear();
-    } else if (lookup.matches.size() > 1) {
+        lookup.requestPath = std::move(found.front());
+    } else if (found.size() > 1) {
         lookup.kind = ArchiveLookup::Kind::Several;
-        std::sort(lookup.matches.begin(), lookup.matches.end());
+        lookup.matches = std::move(found);
     }
     return lookup;
 }

@@ -22,10 +22,13 @@ struct ArchiveLookup {
     std::string asNamed;
     // The file's request path, when Found or OtherCase.
     std::string requestPath;
-    // When Several: the request paths of the files whose names match.
+    // When Several: the request paths of the files whose names match, sorted.
     std::vector<std::string> matches;
 };
 
-// Looks for the file `requestPath` names in `gameDirectory`, then for
-// files in its folder whose names match in any letter case.
+// Looks for the file `requestPath` ("/sub/Snake.JAR", decoded) names in
+// `gameDirectory`, then for the files whose request paths differ from it
+// only in ASCII letter case, in any segment. Only servable paths count (see
+// isServablePath: nothing hidden), and only ordinary files, links followed
+// as when a file is served.
 [[nodiscard]] ArchiveLookup lookUpArchive(std::string_view gameDirectory, const std::string& requestPath);

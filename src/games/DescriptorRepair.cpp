@@ -1,6 +1,7 @@
 #include "DescriptorRepair.h"
 
 #include "ByteCount.h"
+#include "GameDirectory.h"
 #include "GameRecord.h"
 #include "JarUrl.h"
 #include "PrintableText.h"
@@ -98,12 +99,12 @@ void addReportAddress(RepairedDescriptor& repaired, Attributes& attributes, std:
 }
 
 // The archive a lookup found, when it found one.
-std::string foundArchive(const GameRecord& record, const std::string& urlPath)
+RepairedArchive foundArchive(const GameRecord& record, const std::string& urlPath)
 {
     const ArchiveLookup* lookup = record.lookup(servedPath(record, urlPath));
-    const bool found = lookup && (lookup->kind == ArchiveLookup::Kind::Found ||
-                                  lookup->kind == ArchiveLookup::Kind::OtherCase);
-    return found && record.archive(lookup->requestPath) ? lookup->requestPath : std::string();
+    if (!lookup || lookup->requestPath.empty() || !record.archive(lookup->requestPath))
+        return {};
+    return {lookup->requestPath, lookup->kind == ArchiveLookup::Kind::OtherCase};
 }
 
 } // namespace
@@ -128,7 +129,8 @@ PreparedRepair prepareRepair(const GameRecord& record, const ArchiveReading* arc
     return prepared;
 }
 
-RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view origin, std::string_view reportAddress)
+RepairedDescriptor repairFor(const PreparedRepair& prepared, const RepairedArchive& archive, std::string_view origin,
+                             std::string_view reportAddress)
 {
     RepairedDescriptor repaired;
     repaired.changes = prepared.readingChanges;
@@ -137,8 +139,11 @@ RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view or
         std::string& url = attributes[*prepared.jarUrl].value;
         std::string here = std::string(origin) + prepared.archiveUrlPath;
         if (url != here) {
+            repaired.changes.push_back(archive.namedInOtherLetters
+                                           ? "MIDlet-Jar-URL on this server for " + shownPath(archive.path) +
+                                                 " as named on disk (was " + url + ")"
+                                           : "MIDlet-Jar-URL on this server");
             url = std::move(here);
-            repaired.changes.push_back("MIDlet-Jar-URL on this server");
         }
     }
     repaired.changes.insert(repaired.changes.end(), prepared.archiveChanges.begin(), prepared.archiveChanges.end());
@@ -157,7 +162,7 @@ RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view or
     return repaired;
 }
 
-std::string repairedArchive(const GameRecord& record, std::string_view origin)
+RepairedArchive repairedArchive(const GameRecord& record, std::string_view origin)
 {
     const std::string url = valueOf(record.reading.asRepaired.attributes, kJarUrl);
     if (url.empty())
@@ -165,10 +170,10 @@ std::string repairedArchive(const GameRecord& record, std::string_view origin)
     const JarLocation location = resolveJarUrl(url, record.descriptorPath, {std::string(origin)});
     if (location.kind == JarLocation::Kind::Here) {
         const ArchiveLookup* lookup = record.lookup(servedPath(record, location.requestPath));
-        // Several files match in other letters: none is taken for it.
+        // Several files in other letters stop the search: any of them would be a guess.
         if (lookup && lookup->kind == ArchiveLookup::Kind::Several)
             return {};
-        if (std::string found = foundArchive(record, location.requestPath); !found.empty())
+        if (RepairedArchive found = foundArchive(record, location.requestPath); !found.path.empty())
             return found;
     }
     // An address at a host long gone still names the archive by its last segment.
@@ -185,10 +190,11 @@ std::optional<RepairedDescriptor> repairRecord(const GameRecord& record, std::st
 {
     if (record.text != GameRecord::Text::Read)
         return std::nullopt;
-    const PreparedRepair* prepared = record.repair(repairedArchive(record, origin));
+    const RepairedArchive archive = repairedArchive(record, origin);
+    const PreparedRepair* prepared = record.repair(archive.path);
     if (!prepared)
         return std::nullopt;
-    return repairFor(*prepared, origin, reportAddress);
+    return repairFor(*prepared, archive, origin, reportAddress);
 }
 
 std::optional<RepairedDescriptor> repairDescriptor(std::string_view text, const RepairContext& context)

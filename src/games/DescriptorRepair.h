@@ -43,7 +43,9 @@ struct RepairedDescriptor {
 // (the file on disk is never changed): MIDlet-Jar-URL made an absolute
 // address on this server for the archive it names, when that archive lies
 // in the game directory (its relative address, or the last segment of an
-// absolute one beside the descriptor); MIDlet-Jar-Size the archive's size;
+// absolute one beside the descriptor; the one file there that differs from
+// the name only in letter case, when none matches it as written);
+// MIDlet-Jar-Size the archive's size;
 // MIDlet-Name, -Vendor and -Version the manifest's; MIDlet-Install-Notify
 // and MIDlet-Delete-Notify this download's report address, unless the
 // manifest carries them (a signed suite must match). The text comes out as
@@ -84,14 +86,23 @@ struct PreparedRepair {
 // no archive was found), all but what a request adds.
 [[nodiscard]] PreparedRepair prepareRepair(const GameRecord& record, const ArchiveReading* archive);
 
-// The repaired descriptor for a request that reached this server at
-// `origin`, its reports to go to `reportAddress` (empty: none).
-[[nodiscard]] RepairedDescriptor repairFor(const PreparedRepair& prepared, std::string_view origin,
-                                           std::string_view reportAddress);
+// The archive the repair leads a descriptor to (see repairDescriptor).
+struct RepairedArchive {
+    // Its request path; empty when none was found.
+    std::string path;
+    // The descriptor names it in other letters than it has on disk.
+    bool namedInOtherLetters = false;
+};
 
 // The archive the repair leads the record's descriptor to for a phone that
-// reached this server at `origin` (see repairDescriptor); empty when none.
-[[nodiscard]] std::string repairedArchive(const GameRecord& record, std::string_view origin);
+// reached this server at `origin`.
+[[nodiscard]] RepairedArchive repairedArchive(const GameRecord& record, std::string_view origin);
+
+// The repaired descriptor for a request that reached this server at
+// `origin`, its reports to go to `reportAddress` (empty: none), leading to
+// `archive`, the archive `prepared` was prepared for.
+[[nodiscard]] RepairedDescriptor repairFor(const PreparedRepair& prepared, const RepairedArchive& archive,
+                                           std::string_view origin, std::string_view reportAddress);
 
 // The whole repair of the record's descriptor for one request; nothing when
 // it cannot be read as a descriptor.

@@ -31,12 +31,21 @@ std::string phoneReports(InstallStatus status)
     return "a phone reports " + describe(status);
 }
 
-std::string listed(const std::vector<std::string>& names)
+std::string shownPaths(const std::vector<std::string>& requestPaths)
 {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + shownPath(names[i]);
-    return text;
+    std::string shown;
+    for (const std::string& path : requestPaths)
+        shown += (shown.empty() ? "" : ", ") + shownPath(path);
+    return shown;
+}
+
+// How a descriptor at `descriptorPath` names `requestPath` in MIDlet-Jar-URL:
+// relative to its own folder when the file lies there or below, else from
+// the top of this server.
+std::string addressFrom(std::string_view descriptorPath, const std::string& requestPath)
+{
+    const std::string_view folder = descriptorPath.substr(0, descriptorPath.rfind('/') + 1);
+    return requestPath.starts_with(folder) ? requestPath.substr(folder.size()) : requestPath;
 }
 
 class Inspector {
@@ -175,24 +184,27 @@ private:
     {
         const ArchiveLookup lookup = lookUp(servedPath(m_record, urlPath));
         m_result.archive = mapped(lookup.requestPath.empty() ? lookup.asNamed : lookup.requestPath);
-        const std::string name = shownPath(lookup.asNamed);
-        const std::string leadsNowhere = "MIDlet-Jar-URL " + quoted(url) + " leads to " + name +
-                                         ", which this server does not serve";
         switch (lookup.kind) {
         case ArchiveLookup::Kind::Missing:
-            problem(leadsNowhere, phoneReports(InstallStatus::InvalidJar),
+            problem("MIDlet-Jar-URL " + quoted(url) + " leads to " + shownPath(lookup.asNamed) +
+                        ", which this server does not serve",
+                    phoneReports(InstallStatus::InvalidJar),
                     "put the archive there (not hidden, not a folder) or correct MIDlet-Jar-URL");
             return;
         case ArchiveLookup::Kind::Several:
-            problem(leadsNowhere + "; " + listed(lookup.matches) + " all have that name in other letters",
+            problem("MIDlet-Jar-URL " + quoted(url) + " matches no file as written but " +
+                        std::to_string(lookup.matches.size()) + " in other letters: " + shownPaths(lookup.matches),
                     phoneReports(InstallStatus::InvalidJar),
-                    "keep one of them, or set MIDlet-Jar-URL to the one meant");
+                    "keep one of them and set MIDlet-Jar-URL to its name, letter for letter");
             return;
         case ArchiveLookup::Kind::OtherCase:
-            problem("the archive is " + shownPath(lookup.requestPath) + ", the descriptor says " + name +
-                        " (names differ in letter case on this server)",
+            // The rest of the check goes on against that file: it is the one
+            // the descriptor means, and the one the repair serves.
+            problem("the archive is " + shownPath(lookup.requestPath) + ", the descriptor says " + std::string(url) +
+                        ", and a name is served only in its own letter case",
                     phoneReports(InstallStatus::InvalidJar),
-                    "set MIDlet-Jar-URL to " + shownPath(lookup.requestPath) + " or rename the archive");
+                    "set MIDlet-Jar-URL: " + addressFrom(m_record.descriptorPath, lookup.requestPath) +
+                        ", the name on disk");
             break;
         case ArchiveLookup::Kind::Found:
             break;

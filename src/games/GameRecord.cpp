@@ -141,11 +141,11 @@ private:
         if (m_record.lookup(path))
             return;
         ArchiveLookup found = lookUpArchive(m_record.gameDirectory, path);
+        // Where a file added or renamed could change what another spelling finds.
         if (found.kind != ArchiveLookup::Kind::Found) {
-            const std::string folder = mapRequestPath(m_record.gameDirectory, folderOf(path));
-            if (std::none_of(m_record.searchedFolders.begin(), m_record.searchedFolders.end(),
-                             [&folder](const auto& searched) { return searched.first == folder; }))
-                m_record.searchedFolders.emplace_back(folder, fileStamp(folder));
+            watchFolder(folderOf(path));
+            if (!found.requestPath.empty())
+                watchFolder(folderOf(found.requestPath));
         }
         if (!found.requestPath.empty() && !m_record.archive(found.requestPath)) {
             const std::string file = mapRequestPath(m_record.gameDirectory, found.requestPath);
@@ -153,6 +153,14 @@ private:
                 keep(readArchive(file, found.requestPath, *stamp, m_questions, m_how.open));
         }
         m_record.lookups.push_back(std::move(found));
+    }
+
+    void watchFolder(const std::string& folderPath)
+    {
+        const std::string folder = mapRequestPath(m_record.gameDirectory, folderPath);
+        if (std::none_of(m_record.searchedFolders.begin(), m_record.searchedFolders.end(),
+                         [&folder](const auto& searched) { return searched.first == folder; }))
+            m_record.searchedFolders.emplace_back(folder, fileStamp(folder));
     }
 
     const ArchiveReading& keep(ArchiveReading archive)

@@ -1,4 +1,8 @@
+#include "BoundedRead.h"
+#include "DescriptorReader.h"
+#include "DescriptorRepair.h"
 #include "GameCheck.h"
+#include "GameDirectory.h"
 #include "JarArchive.h"
 
 #include "JarFile.h"
@@ -7,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -233,6 +238,151 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    {"Racer.jad: Racer.zip is served as text/html, since its name does not end in \".jar\" (a phone "
                     "reports 907 Invalid JAR); give the archive a name ending in .jar and set MIDlet-Jar-URL to it"}}));
+
+// A descriptor whose MIDlet-Jar-URL names its archive in other letters
+// than the folder holds, as collections copied from memory cards do.
+struct ArchiveInOtherLetters {
+    const char* title;
+    std::string folder;
+    std::string url;
+    // The archive's names on disk, beside the descriptor: copies of one jar.
+    std::vector<std::string> archives;
+    // What the check tells, "{size}" standing for the archive's size:
+    // served as on disk, and served repaired.
+    std::vector<std::string> checked;
+    std::vector<std::string> checkedRepaired;
+    // MIDlet-Jar-URL and MIDlet-Jar-Size of the repaired descriptor.
+    std::string repairedUrl;
+    std::string repairedSize;
+};
+
+std::ostream& operator<<(std::ostream& out, const ArchiveInOtherLetters& c)
+{
+    return out << c.title;
+}
+
+std::string valueIn(const std::string& text, const std::string& name)
+{
+    const auto start = text.find(name + ": ");
+    if (start == std::string::npos)
+        return {};
+    const auto value = start + name.size() + 2;
+    return text.substr(value, text.find("\r\n", value) - value);
+}
+
+class ArchivesInOtherLetters : public GameCheckTest, public testing::WithParamInterface<ArchiveInOtherLetters> {
+protected:
+    std::vector<std::string> expected(const std::vector<std::string>& lines, std::uintmax_t size) const
+    {
+        std::vector<std::string> filled;
+        for (std::string line : lines) {
+            for (auto at = line.find("{size}"); at != std::string::npos; at = line.find("{size}"))
+                line.replace(at, 6, std::to_string(size));
+            filled.push_back("Game check: " + line);
+        }
+        return filled;
+    }
+};
+
+TEST_P(ArchivesInOtherLetters, AreFoundOnlyWhenTheyLeaveNoDoubt)
+{
+    const ArchiveInOtherLetters& c = GetParam();
+    Game game{.folder = c.folder, .name = "Snake", .archiveName = c.archives.front()};
+    setAttribute(game.descriptor, "MIDlet-Jar-URL", c.url);
+    setAttribute(game.descriptor, "MIDlet-Jar-Size", "999");
+    game.write(m_games);
+    const fs::path folder = m_games.path() / c.folder;
+    for (std::size_t i = 1; i < c.archives.size(); ++i)
+        fs::copy_file(folder / c.archives.front(), folder / c.archives[i]);
+    const std::uintmax_t size = fs::file_size(folder / c.archives.front());
+
+    EXPECT_EQ(checkAll(m_games.string()), expected(c.checked, size));
+    m_check.checkAll(m_games.string(), kOrigins, true);
+    EXPECT_EQ(linesSoFar(), expected(c.checkedRepaired, size));
+
+    const std::string descriptorPath = (c.folder.empty() ? "" : "/" + c.folder) + "/Snake.jad";
+    const auto text = readBounded(mapRequestPath(m_games.string(), descriptorPath), kMaxDescriptorBytes);
+    ASSERT_TRUE(text);
+    const auto repaired = repairDescriptor(*text, {m_games.string(), descriptorPath, kOrigins.front(), true, ""});
+    ASSERT_TRUE(repaired);
+    EXPECT_EQ(valueIn(repaired->text, "MIDlet-Jar-URL"), c.repairedUrl);
+    EXPECT_EQ(valueIn(repaired->text, "MIDlet-Jar-Size"),
+              c.repairedSize == "{size}" ? std::to_string(size) : c.repairedSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchivesInOtherLetters,
+    testing::Values(
+        ArchiveInOtherLetters{
+            "one beside the descriptor", "", "Snake.JAR", {"snake.jar"},
+            {"Snake.jad: the archive is snake.jar, the descriptor says Snake.JAR, and a name is served only in its "
+             "own letter case (a phone reports 907 Invalid JAR); set MIDlet-Jar-URL: snake.jar, the name on disk",
+             "Snake.jad: MIDlet-Jar-Size is 999 but snake.jar is {size} bytes (a phone reports 904 JAR size "
+             "mismatch); set MIDlet-Jar-Size: {size}",
+             "0 games ready, 1 with problems"},
+            {"Snake.jad: installs only as repaired when served (MIDlet-Jar-URL on this server for snake.jar as named "
+             "on disk (was Snake.JAR), MIDlet-Jar-Size {size} (was 999))",
+             "1 game ready, 1 of them repaired as served, 0 with problems"},
+            "http://192.168.1.5:8080/snake.jar", "{size}"},
+        ArchiveInOtherLetters{
+            "one in a subfolder, its folder in other letters too", "arcade", "Jars/Snake.JAR", {"jars/snake.jar"},
+            {"arcade/Snake.jad: the archive is arcade/jars/snake.jar, the descriptor says Jars/Snake.JAR, and a name "
+             "is served only in its own letter case (a phone reports 907 Invalid JAR); set MIDlet-Jar-URL: "
+             "jars/snake.jar, the name on disk",
+             "arcade/Snake.jad: MIDlet-Jar-Size is 999 but arcade/jars/snake.jar is {size} bytes (a phone reports "
+             "904 JAR size mismatch); set MIDlet-Jar-Size: {size}",
+             "0 games ready, 1 with problems"},
+            {"arcade/Snake.jad: installs only as repaired when served (MIDlet-Jar-URL on this server for "
+             "arcade/jars/snake.jar as named on disk (was Jars/Snake.JAR), MIDlet-Jar-Size {size} (was 999))",
+             "1 game ready, 1 of them repaired as served, 0 with problems"},
+            "http://192.168.1.5:8080/arcade/jars/snake.jar", "{size}"},
+        ArchiveInOtherLetters{
+            "one beside the descriptor of a host long gone", "", "http://wap.closed.example/dl/Snake.JAR",
+            {"snake.jar"},
+            {"Snake.jad: its archive is not served here (MIDlet-Jar-URL http://wap.closed.example/dl/Snake.JAR), so "
+             "only the descriptor is checked",
+             "0 games ready, 0 with problems, 1 with the archive on another server"},
+            {"Snake.jad: installs only as repaired when served (MIDlet-Jar-URL on this server for snake.jar as named "
+             "on disk (was http://wap.closed.example/dl/Snake.JAR), MIDlet-Jar-Size {size} (was 999))",
+             "1 game ready, 1 of them repaired as served, 0 with problems"},
+            "http://192.168.1.5:8080/snake.jar", "{size}"},
+        ArchiveInOtherLetters{
+            "two, neither as written", "", "Snake.JAR", {"snake.jar", "SNAKE.jar"},
+            {"Snake.jad: MIDlet-Jar-URL \"Snake.JAR\" matches no file as written but 2 in other letters: SNAKE.jar, "
+             "snake.jar (a phone reports 907 Invalid JAR); keep one of them and set MIDlet-Jar-URL to its name, "
+             "letter for letter",
+             "0 games ready, 1 with problems"},
+            {"Snake.jad: MIDlet-Jar-URL \"Snake.JAR\" matches no file as written but 2 in other letters: SNAKE.jar, "
+             "snake.jar (a phone reports 907 Invalid JAR); keep one of them and set MIDlet-Jar-URL to its name, "
+             "letter for letter",
+             "0 games ready, 0 of them repaired as served, 1 with problems"},
+            "Snake.JAR", "999"},
+        ArchiveInOtherLetters{
+            "none", "", "Snake.JAR", {"Snakes.jar"},
+            {"Snake.jad: MIDlet-Jar-URL \"Snake.JAR\" leads to Snake.JAR, which this server does not serve (a phone "
+             "reports 907 Invalid JAR); put the archive there (not hidden, not a folder) or correct MIDlet-Jar-URL",
+             "0 games ready, 1 with problems"},
+            {"Snake.jad: MIDlet-Jar-URL \"Snake.JAR\" leads to Snake.JAR, which this server does not serve (a phone "
+             "reports 907 Invalid JAR); put the archive there (not hidden, not a folder) or correct MIDlet-Jar-URL",
+             "0 games ready, 0 of them repaired as served, 1 with problems"},
+            "Snake.JAR", "999"},
+        ArchiveInOtherLetters{
+            "a hidden one", "", ".Snake.JAR", {".snake.jar"},
+            {"Snake.jad: MIDlet-Jar-URL \".Snake.JAR\" leads to .Snake.JAR, which this server does not serve (a "
+             "phone reports 907 Invalid JAR); put the archive there (not hidden, not a folder) or correct "
+             "MIDlet-Jar-URL",
+             "0 games ready, 1 with problems"},
+            {"Snake.jad: MIDlet-Jar-URL \".Snake.JAR\" leads to .Snake.JAR, which this server does not serve (a "
+             "phone reports 907 Invalid JAR); put the archive there (not hidden, not a folder) or correct "
+             "MIDlet-Jar-URL",
+             "0 games ready, 0 of them repaired as served, 1 with problems"},
+            ".Snake.JAR", "999"}),
+    [](const testing::TestParamInfo<ArchiveInOtherLetters>& info) {
+        std::string name = info.param.title;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+        return name;
+    });
 
 TEST_F(GameCheckTest, AGameThatPassesIsCountedReady)
 {

@@ -100,6 +100,35 @@ TEST_F(RepairedDescriptors, RepairTheDescriptorMadeForALoneArchive)
     EXPECT_NE(sockets.sentOn(1).find("MIDlet-Install-Notify: http://shop-pc:8080/.install-report/"), std::string::npos);
 }
 
+TEST_F(RepairedDescriptors, PointAtAnArchiveNamedInOtherLettersAsItIsOnDisk)
+{
+    JarFile()
+        .manifest({"MIDlet-Name: Snake", "MIDlet-Version: 1.0", "MIDlet-Vendor: Ann", "MicroEdition-Profile: MIDP-2.0"})
+        .write(games.path() / "snake.jar");
+    games.write("Snake.jad", "MIDlet-Name: Snake\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Ann\r\n"
+                             "MIDlet-Jar-URL: Snake.JAR\r\nMIDlet-Jar-Size: 99\r\n");
+    const std::string size = std::to_string(std::filesystem::file_size(games.path() / "snake.jar"));
+    const std::string phone =
+        "Host: 192.168.1.5:8080\r\nUser-Agent: Nokia3300/1.0 (4.07) Profile/MIDP-1.0 Configuration/CLDC-1.0\r\n";
+    service.setRepairDescriptors(true);
+
+    arrive(1, requestWith("/Snake.jad", phone));
+    EXPECT_NE(sockets.sentOn(1).find("MIDlet-Jar-URL: http://192.168.1.5:8080/snake.jar\r\nMIDlet-Jar-Size: " + size +
+                                     "\r\n"),
+              std::string::npos)
+        << sockets.sentOn(1);
+    EXPECT_TRUE(sink.contains("/Snake.jad (repaired: MIDlet-Jar-URL on this server for snake.jar as named on disk (was "
+                              "Snake.JAR), MIDlet-Jar-Size " + size + " (was 99), "));
+    // The install is followed with that archive's manifest.
+    EXPECT_TRUE(sink.contains("Nokia 3300: Snake 1.0 needs MIDP-2.0"));
+
+    arrive(2, requestWith("/snake.jar", phone));
+    EXPECT_TRUE(sockets.sentOn(2).starts_with("HTTP/1.0 200 OK\r\n")) << sockets.sentOn(2);
+    // A request is matched letter for letter: two files may differ only in case.
+    arrive(3, requestWith("/Snake.JAR", phone));
+    EXPECT_TRUE(sockets.sentOn(3).starts_with("HTTP/1.0 404 Not Found\r\n")) << sockets.sentOn(3);
+}
+
 struct RangeCase {
     const char* range;
     const char* status;
