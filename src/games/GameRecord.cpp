@@ -52,6 +52,22 @@ AttributeList listOf(const std::vector<AttributeList::Attribute>& attributes)
     return list;
 }
 
+// Whether the file changed within kRacyWithin of `now` (or after it).
+bool changedLately(const FileStamp& stamp, std::filesystem::file_time_type now)
+{
+    const auto changed = std::filesystem::file_time_type::clock::from_sys(std::chrono::sys_time<std::chrono::nanoseconds>(
+        std::chrono::seconds(stamp.changedSeconds) + std::chrono::nanoseconds(stamp.changedNanoseconds)));
+    return now - stamp.modified < kRacyWithin || now - changed < kRacyWithin;
+}
+
+void noteWhenRead(GameRecord& record, const FileClockNow& clock)
+{
+    const auto now = clock();
+    record.racy = (record.descriptorStamp && changedLately(*record.descriptorStamp, now)) ||
+        std::any_of(record.archives.begin(), record.archives.end(),
+                    [now](const ArchiveReading& archive) { return changedLately(archive.stamp, now); });
+}
+
 class RecordReader {
 public:
     RecordReader(const RecordReading& how, GameRecord& record)
@@ -122,7 +138,7 @@ public:
             m_record.notMade = error ? error.message() : "it cannot be looked at";
             return;
         }
-        const ArchiveReading& archive = keep(readArchive(file, archivePath, *stamp, m_questions, m_how.open));
+        const ArchiveReading& archive = keep(readArchive(file, archivePath, *stamp, m_questions, m_how.sources.open));
         if (!archive.manifest) {
             m_record.notMade = !archive.opened()            ? archive.refused
                              : !archive.hasManifestEntry ? "it holds no " + std::string(kManifestEntry)
@@ -150,7 +166,7 @@ private:
         if (!found.requestPath.empty() && !m_record.archive(found.requestPath)) {
             const std::string file = mapRequestPath(m_record.gameDirectory, found.requestPath);
             if (const std::optional<FileStamp> stamp = fileStamp(file))
-                keep(readArchive(file, found.requestPath, *stamp, m_questions, m_how.open));
+                keep(readArchive(file, found.requestPath, *stamp, m_questions, m_how.sources.open));
         }
         m_record.lookups.push_back(std::move(found));
     }
@@ -218,6 +234,7 @@ std::shared_ptr<const GameRecord> readGameRecord(const RecordReading& how, const
     RecordReader reader(how, *record);
     reader.readDescriptorFile();
     reader.readArchives();
+    noteWhenRead(*record, how.sources.now);
     return record;
 }
 
@@ -230,6 +247,7 @@ std::shared_ptr<const GameRecord> readGameRecord(const RecordReading& how, const
     RecordReader reader(how, *record);
     reader.readText(text);
     reader.readArchives();
+    noteWhenRead(*record, how.sources.now);
     return record;
 }
 
@@ -241,11 +259,14 @@ std::shared_ptr<const GameRecord> readLoneArchiveRecord(const RecordReading& how
     record->descriptorFile = mapRequestPath(how.gameDirectory, descriptorPath);
     RecordReader reader(how, *record);
     reader.readMadeDescriptor(archivePath);
+    noteWhenRead(*record, how.sources.now);
     return record;
 }
 
 bool isCurrent(const GameRecord& record, const std::optional<FileStamp>& descriptor)
 {
+    if (record.racy)
+        return false;
     if (record.madeFor.empty() && descriptor != record.descriptorStamp)
         return false;
     if (!record.madeFor.empty() && record.archives.empty())

@@ -6,6 +6,9 @@
 #include "DescriptorRepair.h"
 #include "FileStamp.h"
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +56,12 @@ struct GameRecord {
     // a file added there may change what is found.
     std::vector<std::pair<std::string, std::optional<FileStamp>>> searchedFolders;
 
+    // Whether a file of it had changed so shortly before it was read that a
+    // change within the same tick of the file system's clock (two seconds
+    // on a memory card) would keep every stamp: such a record is read again
+    // whenever it is asked for, until its files have been left alone.
+    bool racy = false;
+
     // The descriptor as the repair serves it, for each archive it may lead
     // to (by the archive's request path; empty: none), all but what depends
     // on the request made.
@@ -67,11 +76,21 @@ struct GameRecord {
     [[nodiscard]] const PreparedRepair* repair(std::string_view archivePath) const;
 };
 
+// The time that file stamps are compared with.
+using FileClockNow = std::function<std::filesystem::file_time_type()>;
+
+// How a record's files are read: how archives are opened and the time file
+// stamps are compared with.
+struct RecordSources {
+    ArchiveOpener open = JarArchive::open;
+    FileClockNow now = std::filesystem::file_time_type::clock::now;
+};
+
 // How records are read.
 struct RecordReading {
     std::string gameDirectory;
     bool pathsDecoded = false;
-    ArchiveOpener open = JarArchive::open;
+    RecordSources sources{};
 };
 
 // Reads the game whose descriptor is served at `descriptorPath`.
@@ -85,9 +104,12 @@ struct RecordReading {
                                                                       const std::string& descriptorPath,
                                                                       const std::string& archivePath);
 
-// Whether the record still tells the files as they are now: the descriptor,
-// every archive read and every folder searched have the stamps they had.
-// `descriptor` is the descriptor's stamp when the caller has it already.
+// A file changed this shortly before a record was read makes the record racy.
+inline constexpr std::chrono::seconds kRacyWithin{2};
+
+// Whether the record still tells the files as they are now: it is not racy,
+// and the descriptor, every archive read and every folder searched have the
+// stamps they had. `descriptor` is the descriptor's stamp.
 [[nodiscard]] bool isCurrent(const GameRecord& record, const std::optional<FileStamp>& descriptor);
 
 // The request path an archive path names in a descriptor, as the server

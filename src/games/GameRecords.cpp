@@ -11,10 +11,15 @@ std::string keyOf(bool pathsDecoded, const std::string& file, const std::string&
 
 } // namespace
 
-GameRecords::GameRecords(ArchiveOpener open, std::size_t capacity)
-    : m_open(std::move(open))
+GameRecords::GameRecords(RecordSources sources, std::size_t capacity)
+    : m_sources(std::move(sources))
     , m_capacity(capacity)
 {
+}
+
+RecordReading GameRecords::how(const std::string& gameDirectory, bool pathsDecoded) const
+{
+    return {gameDirectory, pathsDecoded, m_sources};
 }
 
 std::shared_ptr<const GameRecord> GameRecords::descriptor(const std::string& gameDirectory, bool pathsDecoded,
@@ -31,7 +36,7 @@ std::shared_ptr<const GameRecord> GameRecords::descriptor(const std::string& gam
     const std::string key = keyOf(pathsDecoded, mapRequestPath(gameDirectory, descriptorPath));
     if (auto record = kept(key); record && isCurrent(*record, stamp))
         return record;
-    auto record = readGameRecord({gameDirectory, pathsDecoded, m_open}, descriptorPath);
+    auto record = readGameRecord(how(gameDirectory, pathsDecoded), descriptorPath);
     keep(key, record);
     return record;
 }
@@ -43,7 +48,7 @@ std::shared_ptr<const GameRecord> GameRecords::loneArchive(const std::string& ga
     const std::string key = keyOf(pathsDecoded, mapRequestPath(gameDirectory, descriptorPath), archivePath);
     if (auto record = kept(key); record && isCurrent(*record, std::nullopt))
         return record;
-    auto record = readLoneArchiveRecord({gameDirectory, pathsDecoded, m_open}, descriptorPath, archivePath);
+    auto record = readLoneArchiveRecord(how(gameDirectory, pathsDecoded), descriptorPath, archivePath);
     keep(key, record);
     return record;
 }

@@ -20,8 +20,8 @@ class GameRecords {
 public:
     static constexpr std::size_t kMaxRecords = 4096;
 
-    // `open` opens archives for every record read here.
-    explicit GameRecords(ArchiveOpener open = JarArchive::open, std::size_t capacity = kMaxRecords);
+    // The records kept here are read from `sources`.
+    explicit GameRecords(RecordSources sources = {}, std::size_t capacity = kMaxRecords);
 
     // The record of the descriptor served at `descriptorPath` in `gameDirectory`.
     [[nodiscard]] std::shared_ptr<const GameRecord> descriptor(const std::string& gameDirectory, bool pathsDecoded,
@@ -37,8 +37,6 @@ public:
                                                                 const std::string& descriptorPath,
                                                                 const std::string& archivePath);
 
-    [[nodiscard]] const ArchiveOpener& opener() const { return m_open; }
-
 private:
     using Order = std::list<std::string>;
     struct Kept {
@@ -49,7 +47,9 @@ private:
     [[nodiscard]] std::shared_ptr<const GameRecord> kept(const std::string& key);
     void keep(const std::string& key, std::shared_ptr<const GameRecord> record);
 
-    ArchiveOpener m_open;
+    [[nodiscard]] RecordReading how(const std::string& gameDirectory, bool pathsDecoded) const;
+
+    RecordSources m_sources;
     std::size_t m_capacity;
     std::mutex m_mutex;
     std::unordered_map<std::string, Kept> m_records;

@@ -16,9 +16,11 @@
 // looks again at a game whose descriptor is served after it changed.
 class ServerCore {
 public:
-    // `now` tells the time for the connection limits (the steady clock by default).
+    // `now` tells the time for the connection limits (the steady clock by
+    // default); `sources` are what the games are read with.
     ServerCore(SocketControl& wsServer, LogSink& sink, const Clock& clock,
-               std::function<ConnectionSlots::TimePoint()> now = [] { return std::chrono::steady_clock::now(); });
+               std::function<ConnectionSlots::TimePoint()> now = [] { return std::chrono::steady_clock::now(); },
+               RecordSources sources = {});
     ServerCore(const ServerCore&) = delete;
     ServerCore& operator=(const ServerCore&) = delete;
 

@@ -13,8 +13,9 @@
 // the network and the clock in the test's hands; slots 1 to 3 are open.
 class ServiceHarness {
 protected:
-    ServiceHarness()
-        : core(sockets, sink, clock)
+    // `sources` are what the games are read with.
+    explicit ServiceHarness(RecordSources sources = {})
+        : core(sockets, sink, clock, [] { return std::chrono::steady_clock::now(); }, std::move(sources))
         , service(core.service())
     {
         service.setGameDirectory(games.string());
