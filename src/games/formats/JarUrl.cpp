@@ -116,7 +116,7 @@ JarLocation resolveJarUrl(std::string_view jarUrl, std::string_view descriptorPa
 {
     using Kind = JarLocation::Kind;
     if (!isUsable(jarUrl))
-        return {Kind::Unusable, {}};
+        return {Kind::Unusable, {}, {}};
     jarUrl = jarUrl.substr(0, jarUrl.find('#'));
 
     if (jarUrl.starts_with("//"))
@@ -124,20 +124,20 @@ JarLocation resolveJarUrl(std::string_view jarUrl, std::string_view descriptorPa
     if (schemeLength(jarUrl) > 0) {
         const auto url = splitHttpUrl(jarUrl);
         if (!url)
-            return {Kind::Elsewhere, {}};
+            return {Kind::Elsewhere, {}, {}};
         if (isLoopback(url->authority.host))
-            return {Kind::Loopback, {}};
+            return {Kind::Loopback, {}, {}};
         for (const std::string& origin : origins) {
             const auto here = splitHttpUrl(origin);
             if (here && here->authority.host == url->authority.host && here->authority.port == url->authority.port)
-                return {Kind::Here, normalised(url->path)};
+                return {Kind::Here, normalised(url->path), {}};
         }
         return {Kind::Elsewhere, {}, normalised(url->path)};
     }
     if (jarUrl.starts_with('/'))
-        return {Kind::Here, normalised(jarUrl)};
+        return {Kind::Here, normalised(jarUrl), {}};
     std::string folder(descriptorPath.substr(0, descriptorPath.rfind('/') + 1));
     if (folder.empty())
         folder = "/";
-    return {Kind::Here, normalised(folder + std::string(jarUrl))};
+    return {Kind::Here, normalised(folder + std::string(jarUrl)), {}};
 }
