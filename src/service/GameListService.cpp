@@ -111,13 +111,18 @@ void GameListService::setGameDirectory(std::string virtualDir)
     m_catalogue.setGameDirectory(m_virtualDir);
 }
 
+std::string GameListService::filePath(std::string_view requestPath)
+{
+    return decodeUrlPath(requestPath.substr(0, requestPath.find('?')));
+}
+
 GameListAnswer GameListService::answer(std::string_view requestPath, std::string_view accept,
                                        std::string_view userAgent)
 {
     // The query chooses a page, or keeps a phone's cache fresh: it is never part of a file's name.
     const std::size_t queryAt = requestPath.find('?');
     const std::string_view query = queryAt == std::string_view::npos ? "" : requestPath.substr(queryAt + 1);
-    std::string path = decodeUrlPath(requestPath.substr(0, queryAt));
+    std::string path = filePath(requestPath);
     if (isIconAddress(path))
         return answerIcon(path);
     if (!isServablePath(m_virtualDir, path))

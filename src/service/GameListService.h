@@ -34,6 +34,10 @@ public:
 
     [[nodiscard]] GameCatalogue& catalogue() { return m_catalogue; }
 
+    // The file a request path names while the list is on: percent-decoded,
+    // the query no part of it.
+    [[nodiscard]] static std::string filePath(std::string_view requestPath);
+
 private:
     struct Split {
         std::shared_ptr<const GameFolder> listing;

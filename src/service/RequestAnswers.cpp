@@ -59,14 +59,22 @@ void RequestService::ProcessRequest(const ReceiveBuffer::Result& received, SlotN
 void RequestService::ServeRequest(std::string_view path, const Request& request)
 {
     const SlotNumber slot = request.slot;
-    std::string listedPath;
-    if (m_gameList) {
+    std::string filePath = m_gameList ? GameListService::filePath(path) : std::string(path);
+    std::string mappedPath = mapRequestPath(m_VirtualDir, filePath);
+    OpenedGameFile opened = m_openFiles.open(m_VirtualDir, filePath, mappedPath);
+    // Most requests name a file: the list is asked only when none is there
+    // (a folder, a descriptor it makes for a lone archive, an icon).
+    if (m_gameList && opened.status != OpenedGameFile::Status::Opened) {
+        std::string listedPath;
         if (answerFromGameList(path, request, listedPath))
             return;
-        path = listedPath;
+        if (listedPath != filePath) {
+            filePath = std::move(listedPath);
+            mappedPath = mapRequestPath(m_VirtualDir, filePath);
+            opened = m_openFiles.open(m_VirtualDir, filePath, mappedPath);
+        }
     }
-    const std::string mappedPath = mapRequestPath(m_VirtualDir, path);
-    OpenedGameFile opened = m_openFiles.open(m_VirtualDir, path, mappedPath);
+    path = filePath;
     switch (opened.status) {
     case OpenedGameFile::Status::NotFound:
         m_log.WriteActivityLog(mappedPath, request.peer);

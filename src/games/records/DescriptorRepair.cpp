@@ -85,19 +85,6 @@ void takeNames(PreparedRepair& prepared, const AttributeList& manifest)
     }
 }
 
-// This download's report address in place of the descriptor's, unless it
-// is too long for a phone or the manifest fixes the attribute.
-void addReportAddress(RepairedDescriptor& repaired, Attributes& attributes, std::string_view name,
-                      std::string_view kind, std::string_view address, bool manifestNamesIt)
-{
-    if (address.empty() || address.size() > kMaxReportAddressBytes || manifestNamesIt)
-        return;
-    const bool had = indexOf(attributes, name).has_value();
-    std::string was;
-    if (set(attributes, name, std::string(address), was))
-        repaired.changes.push_back(std::string(kind) + " report address " + (had ? "on this server" : "added"));
-}
-
 // The archive a lookup found, when it found one.
 RepairedArchive foundArchive(const GameRecord& record, const std::string& urlPath)
 {
@@ -126,6 +113,8 @@ PreparedRepair prepareRepair(const GameRecord& record, const ArchiveReading* arc
     }
     prepared.name = valueOf(prepared.attributes, "MIDlet-Name");
     prepared.version = valueOf(prepared.attributes, "MIDlet-Version");
+    for (const auto& [name, value] : prepared.attributes)
+        prepared.textSize += name.size() + value.size() + 4;
     return prepared;
 }
 
@@ -134,28 +123,52 @@ RepairedDescriptor repairFor(const PreparedRepair& prepared, const RepairedArchi
 {
     RepairedDescriptor repaired;
     repaired.changes = prepared.readingChanges;
-    Attributes attributes = prepared.attributes;
+    const Attributes& attributes = prepared.attributes;
+    bool urlChanged = false;
     if (prepared.jarUrl) {
-        std::string& url = attributes[*prepared.jarUrl].value;
-        std::string here = std::string(origin) + prepared.archiveUrlPath;
-        if (url != here) {
+        const std::string& url = attributes[*prepared.jarUrl].value;
+        urlChanged = url.size() != origin.size() + prepared.archiveUrlPath.size() || !url.starts_with(origin) ||
+            !url.ends_with(prepared.archiveUrlPath);
+        if (urlChanged)
             repaired.changes.push_back(archive.namedInOtherLetters
                                            ? "MIDlet-Jar-URL on this server for " + shownPath(archive.path) +
                                                  " as named on disk (was " + url + ")"
                                            : "MIDlet-Jar-URL on this server");
-            url = std::move(here);
-        }
     }
     repaired.changes.insert(repaired.changes.end(), prepared.archiveChanges.begin(), prepared.archiveChanges.end());
-    addReportAddress(repaired, attributes, kInstallNotify, "install", reportAddress,
-                     prepared.manifestNamesInstallNotify);
-    addReportAddress(repaired, attributes, kDeleteNotify, "delete", reportAddress, prepared.manifestNamesDeleteNotify);
-    std::size_t size = 0;
-    for (const auto& [name, value] : attributes)
-        size += name.size() + value.size() + 4;
-    repaired.text.reserve(size);
-    for (const auto& [name, value] : attributes)
-        repaired.text.append(name).append(": ").append(value).append("\r\n");
+
+    // This download's report address in place of the descriptor's, unless it
+    // is too long for a phone or the manifest fixes the attribute.
+    const bool reports = !reportAddress.empty() && reportAddress.size() <= kMaxReportAddressBytes;
+    const bool installNotify = reports && !prepared.manifestNamesInstallNotify;
+    const bool deleteNotify = reports && !prepared.manifestNamesDeleteNotify;
+    const std::optional<std::size_t> install = installNotify ? indexOf(attributes, kInstallNotify) : std::nullopt;
+    const std::optional<std::size_t> remove = deleteNotify ? indexOf(attributes, kDeleteNotify) : std::nullopt;
+    const auto tell = [&](bool done, const std::optional<std::size_t>& index, std::string_view kind) {
+        if (done && (!index || attributes[*index].value != reportAddress))
+            repaired.changes.push_back(std::string(kind) + " report address " + (index ? "on this server" : "added"));
+    };
+    tell(installNotify, install, "install");
+    tell(deleteNotify, remove, "delete");
+
+    std::string& text = repaired.text;
+    text.reserve(prepared.textSize + 2 * (reportAddress.size() + 28) + origin.size());
+    const auto line = [&text](std::string_view name, std::string_view first, std::string_view second = {}) {
+        text.append(name).append(": ").append(first).append(second).append("\r\n");
+    };
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        const auto& [name, value] = attributes[i];
+        if (urlChanged && i == prepared.jarUrl)
+            line(name, origin, prepared.archiveUrlPath);
+        else if (i == install || i == remove)
+            line(name, reportAddress);
+        else
+            line(name, value);
+    }
+    if (installNotify && !install)
+        line(kInstallNotify, reportAddress);
+    if (deleteNotify && !remove)
+        line(kDeleteNotify, reportAddress);
     repaired.name = prepared.name;
     repaired.version = prepared.version;
     repaired.archivePath = prepared.archivePath;
@@ -164,6 +177,8 @@ RepairedDescriptor repairFor(const PreparedRepair& prepared, const RepairedArchi
 
 RepairedArchive repairedArchive(const GameRecord& record, std::string_view origin)
 {
+    if (record.repairedForAnyOrigin)
+        return *record.repairedForAnyOrigin;
     const std::string url = valueOf(record.reading.asRepaired.attributes, kJarUrl);
     if (url.empty())
         return {};

@@ -80,6 +80,8 @@ struct PreparedRepair {
     std::string name;
     std::string version;
     std::string archivePath;
+    // The text's size, but for what repairFor fills in.
+    std::size_t textSize = 0;
 };
 
 // The repair of the record's descriptor when it leads to `archive` (none:

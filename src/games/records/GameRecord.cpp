@@ -125,6 +125,7 @@ public:
         if (read)
             prepareRepairs();
         m_questions.descriptors.clear();
+        settleWhatNeedsNoOrigin(forgiving);
     }
 
     void readMadeDescriptor(const std::string& archivePath)
@@ -190,6 +191,27 @@ private:
         m_record.repairs.emplace_back(std::string(), prepareRepair(m_record, nullptr));
         for (const ArchiveReading& archive : m_record.archives)
             m_record.repairs.emplace_back(archive.requestPath, prepareRepair(m_record, &archive));
+    }
+
+    // What a request would work out from the record alike whatever address
+    // the phone reached this server at: worked out once here.
+    void settleWhatNeedsNoOrigin(const AttributeList& forgiving)
+    {
+        const std::string anyOrigin = "http://any.invalid";
+        if (m_record.text == GameRecord::Text::Read && !dependsOnOrigin(forgiving.value(kJarUrl)))
+            m_record.repairedForAnyOrigin = repairedArchive(m_record, anyOrigin);
+        if (!dependsOnOrigin(m_record.listed.value(kJarUrl)) &&
+            !dependsOnOrigin(m_record.listed.value("MIDlet-Install-Notify")))
+            m_record.servedForAnyOrigin = servedGame(m_record, anyOrigin);
+    }
+
+    // An http address names this server only when its host is the one the phone reached it at.
+    bool dependsOnOrigin(std::optional<std::string_view> url) const
+    {
+        if (!url)
+            return false;
+        const JarLocation location = resolveJarUrl(*url, m_record.descriptorPath, {});
+        return location.kind == JarLocation::Kind::Elsewhere && !location.pathIfHere.empty();
     }
 
     const RecordReading& m_how;

@@ -5,6 +5,7 @@
 #include "DescriptorReader.h"
 #include "DescriptorRepair.h"
 #include "FileStamp.h"
+#include "ServedGame.h"
 
 #include <chrono>
 #include <filesystem>
@@ -64,8 +65,14 @@ struct GameRecord {
 
     // The descriptor as the repair serves it, for each archive it may lead
     // to (by the archive's request path; empty: none), all but what depends
-    // on the request made.
+    // on the request made; and the archive it leads to, when that is the
+    // same whatever address the phone reached this server at (a relative
+    // MIDlet-Jar-URL).
     std::vector<std::pair<std::string, PreparedRepair>> repairs;
+    std::optional<RepairedArchive> repairedForAnyOrigin;
+    // The game as following its installs needs it, when that is the same
+    // whatever address the phone reached this server at.
+    std::optional<ServedGame> servedForAnyOrigin;
 
     // The lookup of an archive path the descriptor names, as named (decoded
     // when the server decodes); nothing when it was not looked up.

@@ -1,10 +1,13 @@
 #include "ServedGame.h"
 
 #include "GameDirectory.h"
+#include "GameRecord.h"
 #include "JarUrl.h"
 
 ServedGame servedGame(const GameRecord& record, std::string_view origin)
 {
+    if (record.servedForAnyOrigin)
+        return *record.servedForAnyOrigin;
     const AttributeList& descriptor = record.listed;
     ServedGame game;
     game.name = descriptor.value("MIDlet-Name").value_or("");

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "GameRecord.h"
 #include "PlatformFit.h"
 
 #include <string>
@@ -20,6 +19,8 @@ struct ServedGame {
     // What the game asks of a phone.
     Platform platform;
 };
+
+struct GameRecord;
 
 // The game of a record, as a phone that reached this server at `origin`
 // ("http://192.168.1.5:8080") finds it: the archive and report addresses
