@@ -115,8 +115,9 @@ double followNsPerRequest()
 {
     PhoneAttemptsModel model;
     AttemptRelay relay(model);
-    NoLog log;
+    NoLog sink;
     SystemClock clock;
+    ActivityLog log(sink, clock);
     InstallAttempts attempts(log, clock);
     attempts.setChangeHandler([&relay](const InstallAttempt& attempt) { relay.post(attempt); });
     const InstallAttempts::Requester phone{"127.0.0.1", "", ""};

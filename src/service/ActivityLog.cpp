@@ -27,14 +27,20 @@ std::string formatLogEntry(const std::tm& time, std::string_view peerAddress, st
 
 ActivityLog::ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock)
     : m_sink(sink)
-    , m_wsServer(wsServer)
+    , m_wsServer(&wsServer)
+    , m_stamp(clock)
+{
+}
+
+ActivityLog::ActivityLog(LogSink& sink, const Clock& clock)
+    : m_sink(sink)
     , m_stamp(clock)
 {
 }
 
 void ActivityLog::WriteActivityLog(std::string_view message, SlotNumber slot)
 {
-    WriteActivityLog(message, m_wsServer.RemoteHostIP(slot));
+    WriteActivityLog(message, m_wsServer ? m_wsServer->RemoteHostIP(slot) : std::string());
 }
 
 void ActivityLog::WriteActivityLog(std::string_view message, std::string_view peerAddress)

@@ -35,7 +35,10 @@ public:
 // a lock that only those two ever take.
 class ActivityLog {
 public:
+    // The peer of a slot is the one `wsServer` names.
     ActivityLog(LogSink& sink, const SocketControl& wsServer, const Clock& clock);
+    // For lines whose peers are given with them: an entry for a slot names none.
+    ActivityLog(LogSink& sink, const Clock& clock);
 
     void WriteActivityLog(std::string_view message, SlotNumber slot);
     // The same for a peer whose address is known already; an empty address
@@ -44,7 +47,7 @@ public:
 
 private:
     LogSink& m_sink;
-    const SocketControl& m_wsServer;
+    const SocketControl* m_wsServer = nullptr;
     std::mutex m_mutex;
     LogStamp m_stamp;
     std::string m_entry;
