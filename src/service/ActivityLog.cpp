@@ -45,10 +45,16 @@ void ActivityLog::WriteActivityLog(std::string_view message, SlotNumber slot)
 
 void ActivityLog::WriteActivityLog(std::string_view message, std::string_view peerAddress)
 {
+    WriteActivityLog(message, {}, peerAddress);
+}
+
+void ActivityLog::WriteActivityLog(std::string_view message, std::string_view more, std::string_view peerAddress)
+{
     std::lock_guard lock(m_mutex);
     m_entry.assign(m_stamp.now());
     appendAddress(m_entry, peerAddress);
     appendPrintable(m_entry, message);
+    appendPrintable(m_entry, more);
     m_entry.append("\r\n");
     m_sink.appendEntry(m_entry);
 }

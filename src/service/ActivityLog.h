@@ -44,6 +44,8 @@ public:
     // The same for a peer whose address is known already; an empty address
     // for a line about the server itself.
     void WriteActivityLog(std::string_view message, std::string_view peerAddress);
+    // The same for a message in two parts, written one after the other.
+    void WriteActivityLog(std::string_view message, std::string_view more, std::string_view peerAddress);
 
 private:
     LogSink& m_sink;

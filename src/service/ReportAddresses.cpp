@@ -1,6 +1,7 @@
 #include "ReportAddresses.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
 #include <random>
 
 ReportAddresses::ReportAddresses()
@@ -8,25 +9,54 @@ ReportAddresses::ReportAddresses()
 {
 }
 
-std::string ReportAddresses::nextPath()
+namespace {
+
+// "<run in 8 hex digits>-<number>", as every address is written.
+std::string_view tokenOf(std::uint32_t run, std::uint64_t number, std::array<char, 32>& space)
 {
-    char token[40];
-    std::snprintf(token, sizeof token, "%08x-%llu", m_run, static_cast<unsigned long long>(m_next++));
-    return std::string(kPathPrefix) + token;
+    char* at = space.data();
+    for (int shift = 28; shift >= 0; shift -= 4)
+        *at++ = "0123456789abcdef"[(run >> shift) & 0xF];
+    *at++ = '-';
+    at = std::to_chars(at, space.data() + space.size(), number).ptr;
+    return {space.data(), static_cast<std::size_t>(at - space.data())};
 }
 
-void ReportAddresses::remember(const std::string& path, Download download)
+} // namespace
+
+ReportAddresses::Issued ReportAddresses::issue()
 {
-    if (m_order.size() == kMaxKept) {
-        m_downloads.erase(m_order.front());
-        m_order.pop_front();
-    }
-    m_order.push_back(path);
-    m_downloads[path] = std::move(download);
+    const std::uint64_t number = m_next++;
+    std::array<char, 32> space{};
+    const std::string_view token = tokenOf(m_run, number, space);
+    std::string path;
+    path.reserve(kPathPrefix.size() + token.size());
+    path.append(kPathPrefix).append(token);
+    return {number, std::move(path)};
+}
+
+void ReportAddresses::remember(std::uint64_t number, Download download)
+{
+    const std::size_t at = number % kMaxKept;
+    if (m_kept.size() <= at)
+        m_kept.resize(at + 1);
+    m_kept[at] = {number, std::move(download)};
 }
 
 const ReportAddresses::Download* ReportAddresses::find(std::string_view path) const
 {
-    const auto found = m_downloads.find(std::string(path));
-    return found == m_downloads.end() ? nullptr : &found->second;
+    if (!isReportPath(path))
+        return nullptr;
+    const std::string_view token = path.substr(kPathPrefix.size());
+    const std::size_t dash = token.find('-');
+    std::uint64_t number = 0;
+    if (dash == std::string_view::npos ||
+        std::from_chars(token.data() + dash + 1, token.data() + token.size(), number).ec != std::errc())
+        return nullptr;
+    // Only an address as it was issued: this run's, written as it was written.
+    std::array<char, 32> space{};
+    if (token != tokenOf(m_run, number, space))
+        return nullptr;
+    const std::size_t at = number % kMaxKept;
+    return at < m_kept.size() && m_kept[at].number == number ? &m_kept[at].download : nullptr;
 }

@@ -14,22 +14,6 @@
 // reports and the game list. How requests arrive and answers leave, in
 // order and held up by a peer that does not read, is RequestService.cpp.
 
-namespace {
-
-// "(repaired: MIDlet-Jar-Size 20,482 (was 19,870), ...)", or nothing when
-// nothing changed.
-std::string repairNote(const RepairedDescriptor& repaired)
-{
-    if (repaired.changes.empty())
-        return {};
-    std::string note = " (repaired: ";
-    for (std::size_t i = 0; i < repaired.changes.size(); ++i)
-        note.append(i == 0 ? "" : ", ").append(repaired.changes[i]);
-    return note + ")";
-}
-
-} // namespace
-
 void RequestService::ProcessRequest(const ReceiveBuffer::Result& received, SlotNumber slot, const std::string& peer)
 {
     const RequestHead& head = received.head;
@@ -94,10 +78,9 @@ void RequestService::ServeRequest(std::string_view path, const Request& request)
     if (mimeType == kDescriptorType && (m_repair || m_attempts))
         record = m_records.descriptor(m_VirtualDir, m_gameList != nullptr, std::string(path), opened.stamp);
     if (m_repair && record) {
-        std::string reportPath;
-        if (auto repaired = repair(*record, request, reportPath)) {
-            m_log.WriteActivityLog(mappedPath + repairNote(*repaired), request.peer);
-            followDescriptor(request, *record, &*repaired, reportPath);
+        if (auto repaired = repair(record, request)) {
+            m_log.WriteActivityLog(mappedPath, repaired->note, request.peer);
+            followDescriptor(request, *record, &*repaired);
             PendingResponse response;
             response.statusLine = status::kOk;
             response.mimeType = mimeType;
@@ -112,7 +95,7 @@ void RequestService::ServeRequest(std::string_view path, const Request& request)
     PendingResponse response = fileResponse(opened, mimeType, request.head, logLine);
     m_log.WriteActivityLog(logLine, request.peer);
     if (!response.descriptor.empty() && record)
-        followDescriptor(request, *record, nullptr, {});
+        followDescriptor(request, *record, nullptr);
     else if (mimeType == kArchiveType && response.file.file.isOpen())
         followArchive(request, response.file, fileSize);
     respond(slot, std::move(response));
@@ -124,7 +107,7 @@ InstallAttempts::Requester RequestService::requester(const Request& request)
 }
 
 void RequestService::followDescriptor(const Request& request, const GameRecord& record,
-                                      const RepairedDescriptor* repaired, const std::string& reportPath)
+                                      const RepairedDescriptors::Served* repaired)
 {
     if (!m_attempts)
         return;
@@ -135,7 +118,7 @@ void RequestService::followDescriptor(const Request& request, const GameRecord& 
     if (repaired) {
         // The phone installs what the repair made of the descriptor.
         served.repaired = true;
-        served.reportPath = reportPath;
+        served.reportPath = repaired->reportPath;
         served.game.name = repaired->name;
         served.game.version = repaired->version;
         if (!repaired->archivePath.empty())
@@ -189,35 +172,34 @@ RequestService::PendingResponse RequestService::fileResponse(OpenedGameFile& ope
     return response;
 }
 
-std::string RequestService::originFor(const Request& request) const
+const std::string& RequestService::originFor(const Request& request)
 {
-    const std::optional<std::string> host = acceptedHost(request.head.host);
-    return "http://" + (host ? *host : m_wsServer.localAddress(request.slot));
+    // A phone names this server alike in every request, so the last one's holds for the next.
+    if (request.head.host.empty() || request.head.host != m_lastHost) {
+        const std::optional<std::string> host = acceptedHost(request.head.host);
+        m_lastHost = host ? request.head.host : std::string();
+        m_lastOrigin = "http://" + (host ? *host : m_wsServer.localAddress(request.slot));
+    }
+    return m_lastOrigin;
 }
 
-std::optional<RepairedDescriptor> RequestService::repair(const GameRecord& record, const Request& request,
-                                                         std::string& reportPath)
+std::optional<RepairedDescriptors::Served> RequestService::repair(const std::shared_ptr<const GameRecord>& record,
+                                                                  const Request& request)
 {
-    const std::string origin = originFor(request);
-    reportPath = m_reports.nextPath();
-    std::optional<RepairedDescriptor> repaired = repairRecord(record, origin, origin + reportPath);
-    if (repaired)
-        m_reports.remember(reportPath, {record.descriptorPath, repaired->name, repaired->version, request.peer,
-                                        std::chrono::steady_clock::now()});
-    return repaired;
+    return m_repaired.serve(record, originFor(request), request.peer);
 }
 
 void RequestService::answerOwnReport(std::string_view path, const Request& request)
 {
     const std::optional<InstallReport> report = readInstallReport(request.body, ReportCodes::Any);
-    const ReportAddresses::Download* download = m_reports.find(path);
+    const ReportAddresses::Download* download = m_repaired.download(path);
     std::string line = report ? reportTitle(*report) : "A report without a status code";
     if (download) {
-        std::string game = download->gameName.empty() ? shownPath(download->descriptorPath) : download->gameName;
+        const std::string& descriptorPath = download->game->descriptorPath;
+        std::string game = download->gameName.empty() ? shownPath(descriptorPath) : download->gameName;
         if (!download->gameVersion.empty())
             game += " " + download->gameVersion;
-        line += " for " + game + " (" + shownPath(download->descriptorPath) + ", fetched by " +
-                download->phoneAddress + ")";
+        line += " for " + game + " (" + shownPath(descriptorPath) + ", fetched by " + download->phoneAddress + ")";
     } else {
         line += ", posted to an address this server never gave out (" + std::string(path) + ")";
     }
@@ -238,10 +220,9 @@ bool RequestService::answerFromGameList(std::string_view path, const Request& re
         return false;
     }
     if (m_repair && answer.record) {
-        std::string reportPath;
-        if (auto repaired = repair(*answer.record, request, reportPath)) {
+        if (auto repaired = repair(answer.record, request)) {
             answer.body = std::move(repaired->text);
-            answer.logLines.front() += repairNote(*repaired);
+            answer.logLines.front() += repaired->note;
         }
     }
     for (const std::string& line : answer.logLines)

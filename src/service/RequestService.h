@@ -9,6 +9,7 @@
 #include "OpenFileCache.h"
 #include "InstallAttempts.h"
 #include "ReceiveBuffer.h"
+#include "RepairedDescriptors.h"
 #include "ReportAddresses.h"
 #include "ServedDescriptorWatcher.h"
 #include "ServedGame.h"
@@ -157,11 +158,12 @@ private:
     // The descriptor `text`, served at `path`, as a phone installs it; nothing
     // when it cannot be read as a descriptor.
     // `reportPath` is this download's report address, as a path on this server.
-    std::optional<RepairedDescriptor> repair(const GameRecord& record, const Request& request, std::string& reportPath);
+    std::optional<RepairedDescriptors::Served> repair(const std::shared_ptr<const GameRecord>& record,
+                                                      const Request& request);
     // Tells the attempts of a descriptor file served at `path` with 200;
     // `repaired` is what the repair made of it, if it did.
-    void followDescriptor(const Request& request, const GameRecord& record, const RepairedDescriptor* repaired,
-                          const std::string& reportPath);
+    void followDescriptor(const Request& request, const GameRecord& record,
+                          const RepairedDescriptors::Served* repaired);
     // Tells the attempts of an archive file handed to the socket.
     void followArchive(const Request& request, const FileBody& file, std::int64_t fileSize);
     // Tells the attempts of a report a phone posted to `path`.
@@ -170,7 +172,7 @@ private:
     // A report posted to an address this server gave out.
     void answerOwnReport(std::string_view path, const Request& request);
     // This server as the phone reached it: "http://192.168.1.5:8080".
-    [[nodiscard]] std::string originFor(const Request& request) const;
+    [[nodiscard]] const std::string& originFor(const Request& request);
 
     SocketControl& m_wsServer;
     ActivityLog& m_log;
@@ -181,7 +183,10 @@ private:
     OpenFileCache m_openFiles;
     std::unique_ptr<GameListService> m_gameList;
     bool m_repair = false;
-    ReportAddresses m_reports;
+    RepairedDescriptors m_repaired;
+    // The Host field of the last request that named one, and the origin it gives.
+    std::string m_lastHost;
+    std::string m_lastOrigin;
     InstallAttempts* m_attempts = nullptr;
     GameRecords& m_records;
     GameWorker& m_worker;
