@@ -1,5 +1,6 @@
 #include "ServiceHarness.h"
 
+#include "DescriptorRepair.h"
 #include "JarFile.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +58,42 @@ TEST_F(RepairedDescriptors, PointAtTheAddressThePhoneUsedAndSayWhatChanged)
                                           "delete report address added)"),
               std::string::npos)
         << sink.entries().front();
+}
+
+// Each download's descriptor is the repair's for that download, however
+// much of it was kept from the download before: only the report address
+// differs from one to the next, also where the text holds the character the
+// kept repair marks that address with, or the address would be too long.
+TEST_F(RepairedDescriptors, ServeEachDownloadAsTheRepairMakesIt)
+{
+    struct Case {
+        std::string descriptorMore;
+        std::string host;
+    };
+    service.setRepairDescriptors(true);
+    SlotNumber slot = 0;
+    for (const Case& c : {Case{"", "shop-pc:8080"}, Case{"MIDlet-Description: a\x01" "b\n", "shop-pc:8080"},
+                          Case{"", std::string(230, 'h') + ":8080"}}) {
+        games.write("Racer.jad", std::string(kStale) + c.descriptorMore);
+        for (int download = 0; download < 2; ++download) {
+            ++slot;
+            sockets.Load(slot);
+            sockets.elements[slot].state = SocketState::Connected;
+            service.addConnection(slot);
+            arrive(slot, requestWith("/Racer.jad", "Host: " + c.host + "\r\n"));
+            const std::string sent = sockets.sentOn(slot);
+            const std::string body = sent.substr(sent.find("\r\n\r\n") + 4);
+            const auto at = body.find("/.install-report/");
+            const std::string reportPath =
+                at == std::string::npos ? "" : body.substr(at, body.find("\r\n", at) - at);
+            const auto made = repairDescriptor(std::string(kStale) + c.descriptorMore,
+                                               {games.string(), "/Racer.jad", "http://" + c.host, false,
+                                                reportPath.empty() ? "" : "http://" + c.host + reportPath});
+            ASSERT_TRUE(made);
+            EXPECT_EQ(body, made->text) << c.host.size() << " " << c.descriptorMore;
+            EXPECT_EQ(reportPath.empty(), c.host.size() > 200) << "a report address a phone takes, or none";
+        }
+    }
 }
 
 TEST_F(RepairedDescriptors, TieAReportToTheGameAndThePhone)
