@@ -1,14 +1,11 @@
 #include "RequestService.h"
 
-#include "AsciiText.h"
 #include "ByteRange.h"
-#include "DescriptorReader.h"
 #include "HostHeader.h"
 #include "InstallReport.h"
 #include "MimeType.h"
 #include "PrintableText.h"
 #include "Response.h"
-#include "WebText.h"
 
 // What each request is answered with: files, repaired descriptors, ranges,
 // reports and the game list. How requests arrive and answers leave, in

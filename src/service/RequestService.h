@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ActivityLog.h"
-#include "DescriptorRepair.h"
 #include "GameRecords.h"
 #include "GameWorker.h"
 #include "GameListService.h"
@@ -10,7 +9,6 @@
 #include "InstallAttempts.h"
 #include "ReceiveBuffer.h"
 #include "RepairedDescriptors.h"
-#include "ReportAddresses.h"
 #include "ServedDescriptorWatcher.h"
 #include "ServedGame.h"
 #include "SocketControl.h"
