@@ -1,5 +1,6 @@
 #include "OutgoingQueue.h"
 
+#include "FileReading.h"
 #include "WouldBlock.h"
 
 #include <algorithm>
@@ -46,7 +47,7 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
             if (front.body.content) {
                 body = std::string_view(*front.body.content).substr(static_cast<std::size_t>(front.body.offset), bodySize);
             } else {
-                const ssize_t read = ::pread(front.body.file.get(), smallBody.data(), bodySize, front.body.offset);
+                const std::int64_t read = readAt(front.body.file.get(), smallBody.data(), bodySize, front.body.offset);
                 if (read < 0)
                     return WriteResult::Broken;
                 if (static_cast<std::size_t>(read) < bodySize)

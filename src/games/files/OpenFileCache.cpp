@@ -1,5 +1,7 @@
 #include "OpenFileCache.h"
 
+#include "FileReading.h"
+
 #include <algorithm>
 
 #include <ctime>
@@ -91,10 +93,10 @@ std::shared_ptr<const std::string> OpenFileCache::settledContent(const Entry& en
     if (!settled(identity.st_ctim) || !settled(identity.st_mtim))
         return nullptr;
     auto content = std::make_shared<std::string>(static_cast<std::size_t>(identity.st_size), '\0');
-    const ssize_t read = ::pread(entry.file.get(), content->data(), content->size(), 0);
+    const std::int64_t read = readAt(entry.file.get(), content->data(), content->size(), 0);
     // Changed while it was read: it is read again from the file for every answer until it settles.
     struct stat after {};
-    if (read != static_cast<ssize_t>(content->size()) || ::fstat(entry.file.get(), &after) != 0
+    if (read != static_cast<std::int64_t>(content->size()) || ::fstat(entry.file.get(), &after) != 0
         || !isSameFile(identity, after) || after.st_size != identity.st_size)
         return nullptr;
     return content;
