@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a folder of src/ includes a header of a folder above it. The
 # house reads top-down: message <- games <- service <- server <- window, with
-# settings beside the engine, taking only the plain text rules of message.
+# settings beside the engine, taking only the plain text rules of message;
+# console beside window, the program without one.
 # The games layer has rooms of its own, read the same way: text <- formats
 # <- records <- workers, with files beside formats.
 #   cmake -DSOURCE=<project folder> -P CheckLayers.cmake
@@ -16,7 +17,8 @@ set(allowed_service message ${games_rooms} service)
 set(allowed_server message ${games_rooms} service server)
 set(allowed_settings message settings)
 set(allowed_window message ${games_rooms} service server settings window)
-set(layers message ${games_rooms} service server settings window)
+set(allowed_console message ${games_rooms} service server settings console)
+set(layers message ${games_rooms} service server settings window console)
 
 # Which folder each header lives in.
 foreach(layer IN LISTS layers)

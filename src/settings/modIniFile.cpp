@@ -2,9 +2,10 @@
 
 #include "FileReplacement.h"
 #include "IniLineEditor.h"
+#include "Utf8Path.h"
 
-// The packaged library is built for ICU conversion.
-#define SI_CONVERT_ICU
+// The conversion the library uses (ICU, as Debian builds it; the system's own
+// on Windows) comes from the build.
 #include <SimpleIni.h>
 
 #include <filesystem>
@@ -16,7 +17,7 @@ namespace {
 // The file's text; a missing file is an empty one.
 bool readText(const std::string& file, std::string& text)
 {
-    std::ifstream input(file, std::ios::binary);
+    std::ifstream input(pathFromUtf8(file), std::ios::binary);
     if (!input)
         return !std::filesystem::exists(file);
     std::ostringstream contents;

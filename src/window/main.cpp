@@ -55,10 +55,8 @@ QString settingsFileFromCommandLine(const QApplication& application)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Installs J2ME games on phones over the air: serves the game directory\n"
-                       "to phones on the network.\n\n"
-                       "Settings: Tarnwick.ini beside the program when it can be kept there,\n"
-                       "otherwise in $XDG_CONFIG_HOME/tarnwick/ (~/.config/tarnwick/ when unset).\n"
-                       "More in: man tarnwick"));
+                       "to phones on the network.\n\n") +
+        QString::fromStdString(settingsPlaces()) + QStringLiteral("\nMore in: man tarnwick"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settings(QStringLiteral("settings"),
