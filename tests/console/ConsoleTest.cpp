@@ -102,6 +102,8 @@ TEST(ConsoleLog, NeverHoldsUpTheEngineAndSaysWhatAnOutputThatStalledMissed)
             for (long got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;)
                 read.append(buffer, static_cast<std::size_t>(got));
         });
+        // Once the output takes entries again, the next one comes after a word on what was missed.
+        log.flush();
         log.appendEntry("# after\r\n");
         log.flush();
         std::fclose(output);
