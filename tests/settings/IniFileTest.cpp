@@ -1,68 +1,14 @@
-#include "modIniFile.h"
-
-#include "TempDirectory.h"
+#include "IniFileFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <optional>
 #include <sstream>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
-
-class IniFile : public testing::Test {
-protected:
-    std::string write(const std::string& text) const
-    {
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-    std::string contents() const
-    {
-        std::ostringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
-        return text.str();
-    }
-
-    static std::vector<std::string> fileNames(const std::filesystem::path& directory)
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(directory))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    // Root passes every permission check, so it runs the step as the user
-    // "nobody" in a child process. Empty when the rights could not be given up.
-    static std::optional<bool> withoutPrivileges(const std::function<bool()>& step)
-    {
-        if (::geteuid() != 0)
-            return step();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            constexpr id_t kNobody = 65534;
-            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-                ::_exit(2);
-            ::_exit(step() ? 0 : 1);
-        }
-        int status = 0;
-        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2)
-            return std::nullopt;
-        return WEXITSTATUS(status) == 0;
-    }
-
-    TempDirectory folder;
-    std::string path = (folder.path() / "Tarnwick.ini").string();
-};
 
 TEST_F(IniFile, ReadsMissingThingsAsEmptyText)
 {
@@ -197,53 +143,6 @@ TEST_F(IniFile, RefusesWhatWouldNotReadBackAndKeepsTheFile)
     write(withNul);
     EXPECT_FALSE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
     EXPECT_EQ(contents(), withNul);
-}
-
-TEST_F(IniFile, WritesThroughALinkAndKeepsTheLink)
-{
-    std::filesystem::create_directories(folder.path() / "conf");
-    const auto target = folder.path() / "conf" / "real.ini";
-    std::ofstream(target, std::ios::binary) << "[Directory Setting]\nVirtual Directory=/old\n";
-    std::filesystem::create_symlink("conf/real.ini", path);
-
-    ASSERT_TRUE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
-
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(std::filesystem::read_symlink(path), "conf/real.ini");
-    EXPECT_EQ(contents(), "[Directory Setting]\nVirtual Directory=/new\n");
-    EXPECT_EQ(std::vector<std::string>{"real.ini"}, fileNames(folder.path() / "conf"));
-}
-
-TEST_F(IniFile, KeepsTheFilesModeAndLeavesNothingBeside)
-{
-    using std::filesystem::perms;
-    write("[Directory Setting]\nVirtual Directory=/old\n");
-    const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
-    std::filesystem::permissions(path, mode);
-
-    ASSERT_TRUE(WriteIniValue("Directory Setting", "Virtual Directory", "/new", path));
-
-    EXPECT_EQ(std::filesystem::status(path).permissions(), mode);
-    EXPECT_EQ(std::vector<std::string>{"Tarnwick.ini"}, fileNames(folder.path()));
-}
-
-TEST_F(IniFile, ReportsAWriteInAReadOnlyFolderAndKeepsTheFile)
-{
-    const std::string before = "[Directory Setting]\nVirtual Directory=/old\n";
-    write(before);
-    using std::filesystem::perms;
-    using std::filesystem::perm_options;
-    std::filesystem::permissions(folder.path(), perms::owner_write | perms::group_write | perms::others_write,
-                                 perm_options::remove);
-
-    const std::optional<bool> written =
-        withoutPrivileges([&] { return WriteIniValue("Directory Setting", "Virtual Directory", "/new", path); });
-
-    std::filesystem::permissions(folder.path(), perms::owner_write, perm_options::add);
-    ASSERT_TRUE(written.has_value()) << "could not give up root's rights";
-    EXPECT_FALSE(*written);
-    EXPECT_EQ(contents(), before);
-    EXPECT_EQ(std::vector<std::string>{"Tarnwick.ini"}, fileNames(folder.path()));
 }
 
 TEST_F(IniFile, ReportsAWriteThatCannotBeDone)
