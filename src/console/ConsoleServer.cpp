@@ -1,7 +1,7 @@
 #include "ConsoleServer.h"
 
 #include "Clock.h"
-#include "LanAddresses.h"
+#include "PhoneReach.h"
 #include "PrintableText.h"
 #include "ServerSettings.h"
 #include "Version.h"
@@ -61,11 +61,8 @@ bool ConsoleServer::start()
     }
     writeAboutLines(settings.repairDescriptors, settings.gameDirectory);
     if (listening) {
-        std::vector<std::string> origins;
-        for (const std::string& host : lanIPv4Addresses())
-            origins.push_back("http://" + host + ":" + std::to_string(m_server.listeningPort()));
-        m_server.gameCheck().checkAll(settings.gameDirectory, std::move(origins), settings.repairDescriptors,
-                                      settings.gameList);
+        m_server.gameCheck().checkAll(settings.gameDirectory, phoneOrigins(m_server.listeningPort()),
+                                      settings.repairDescriptors, settings.gameList);
     }
     return listening;
 }
@@ -73,16 +70,7 @@ bool ConsoleServer::start()
 void ConsoleServer::writeAboutLines(bool repaired, const std::string& gameDirectory)
 {
     writeLine(versionText() + " - installs J2ME games on phones over the air - settings in " + m_settingsFile);
-    if (!m_server.isListening()) {
-        writeLine("Phones cannot connect yet: the server is not listening.");
-    } else {
-        const std::vector<std::string> lan = lanIPv4Addresses();
-        const std::string port = std::to_string(m_server.listeningPort());
-        std::string reach;
-        for (const std::string& host : lan.empty() ? std::vector<std::string>{"127.0.0.1"} : lan)
-            reach += (reach.empty() ? "" : " or ") + ("http://" + host + ":" + port + "/");
-        writeLine("Phones install games from " + reach + (lan.empty() ? " (no network found: this machine only)" : ""));
-    }
+    writeLine(phoneReachLine(m_server.isListening() ? std::optional(m_server.listeningPort()) : std::nullopt));
     writeLine("Serves .jad, .jar and .html files from " + (gameDirectory.empty() ? "no folder yet" : gameDirectory) +
               ", descriptors " + repairMode(repaired) + "; help: tarnwick --help");
 }

@@ -4,7 +4,7 @@
 #include "AttemptRelay.h"
 #include "PhoneAttemptsModel.h"
 #include "frmPhones.h"
-#include "LanAddresses.h"
+#include "PhoneReach.h"
 #include "LogRelay.h"
 #include "Version.h"
 #include "WindowIcon.h"
@@ -124,17 +124,8 @@ void frmTarnwick::LoadVirtualDirectory()
 void frmTarnwick::writeAboutLines()
 {
     const std::string version = windowTitle().toStdString();
-    std::string reach;
-    if (!m_server->isListening()) {
-        reach = "Phones cannot connect yet: the server is not listening.";
-    } else {
-        const QStringList lan = lanIPv4Addresses();
-        const std::string port = std::to_string(m_server->listeningPort());
-        const QStringList hosts = lan.isEmpty() ? QStringList{QStringLiteral("127.0.0.1")} : lan;
-        for (const QString& host : hosts)
-            reach += (reach.empty() ? "" : " or ") + ("http://" + host.toStdString() + ":" + port + "/");
-        reach = "Phones install games from " + reach + (lan.isEmpty() ? " (no network found: this machine only)" : "");
-    }
+    const std::string reach =
+        phoneReachLine(m_server->isListening() ? std::optional(m_server->listeningPort()) : std::nullopt);
     m_logRelay->appendEntry(version + " - installs J2ME games on phones over the air - settings in " +
                             IniFilePath + "\r\n");
     m_logRelay->appendEntry(reach + "\r\n");
@@ -236,11 +227,7 @@ void frmTarnwick::checkGames()
     // While stopped, the port phones will reach is the one the next start takes.
     const std::optional<std::int32_t> port =
         m_server->isListening() ? m_server->listeningPort() : readServerSettings(IniFilePath).port;
-    std::vector<std::string> origins;
-    if (port) {
-        for (const QString& host : lanIPv4Addresses())
-            origins.push_back("http://" + host.toStdString() + ":" + std::to_string(*port));
-    }
+    std::vector<std::string> origins = port ? phoneOrigins(static_cast<std::uint16_t>(*port)) : std::vector<std::string>{};
     // With the game list on, the server decodes request paths, and so does the check.
     m_server->gameCheck().checkAll(m_VirtualDir, std::move(origins), m_repairInForce.value_or(false),
                                    m_gameListInForce);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,14 @@ struct LineCase {
     std::string settingsFile;
     std::string problem;
 };
+
+// Named by its arguments in the test's report.
+void PrintTo(const LineCase& line, std::ostream* out)
+{
+    *out << "tarnwick";
+    for (const std::string& argument : line.arguments)
+        *out << ' ' << argument;
+}
 
 class CommandLines : public testing::TestWithParam<LineCase> {};
 

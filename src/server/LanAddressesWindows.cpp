@@ -1,4 +1,4 @@
-#include "LanAddresses.h"
+#include "PhoneReach.h"
 
 #include <algorithm>
 
