@@ -1,3 +1,6 @@
+#include "ArchiveLookup.h"
+#include "BoundedRead.h"
+#include "DescriptorSearch.h"
 #include "FileReading.h"
 #include "FileStamp.h"
 #include "GameDirectory.h"
@@ -107,6 +110,22 @@ TEST_F(GameFile, OpensANameInAnyScript)
     ASSERT_EQ(opened.status, kOpened);
     EXPECT_EQ(readWhole(opened), "rocket");
     EXPECT_EQ(fileStamp(mapRequestPath(directory(), "/" + folder + "/" + name)), opened.stamp);
+}
+
+TEST_F(GameFile, IsFoundAndReadByItsNameInAnyScript)
+{
+    // "Ракета/Café.jad" and its archive.
+    const std::string folder = "\xD0\xA0\xD0\xB0\xD0\xBA\xD0\xB5\xD1\x82\xD0\xB0";
+    const std::string stem = "Caf\xC3\xA9";
+    for (const std::string& name : {stem + ".jad", stem + ".jar"}) {
+        const std::string relative = folder + "/" + name;
+        std::filesystem::create_directories(games.path() / std::u8string(folder.begin(), folder.end()));
+        std::ofstream(games.path() / std::u8string(relative.begin(), relative.end()), std::ios::binary) << name;
+    }
+
+    EXPECT_EQ(findDescriptors(directory()).descriptors, std::vector<std::string>{"/" + folder + "/" + stem + ".jad"});
+    EXPECT_EQ(readBounded(mapRequestPath(directory(), "/" + folder + "/" + stem + ".jad"), 100), stem + ".jad");
+    EXPECT_EQ(lookUpArchive(directory(), "/" + folder + "/" + stem + ".jar").kind, ArchiveLookup::Kind::Found);
 }
 
 TEST_F(GameFile, StampTellsEveryChangeAndMatchesTheOpenFilesOwn)
