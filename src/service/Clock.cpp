@@ -8,6 +8,11 @@ std::time_t SystemClock::secondsNow() const
 std::tm SystemClock::localTime(std::time_t seconds) const
 {
     std::tm local{};
+    // The reentrant form: the log is stamped from more than one thread.
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
     localtime_r(&seconds, &local);
+#endif
     return local;
 }

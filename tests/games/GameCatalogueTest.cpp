@@ -78,18 +78,18 @@ TEST(GameCatalogue, ReadsAgainOnlyTheGamesWhoseFilesChanged)
         ++iconsRead;
         return std::string("id");
     };
-    const GameFolder first = readGameFolder(games.path(), "/", how);
+    const GameFolder first = readGameFolder(games.string(), "/", how);
     EXPECT_EQ(iconsRead, 4);
 
     how.previous = &first;
     iconsRead = 0;
-    EXPECT_EQ(readGameFolder(games.path(), "/", how), first);
+    EXPECT_EQ(readGameFolder(games.string(), "/", how), first);
     EXPECT_EQ(iconsRead, 0);
 
     // A rewritten archive is read again, and so is the game whose descriptor names it.
     writeGame(games, "b", "Bee much longer");
     writeGame(games, "d", "D much longer");
-    const GameFolder second = readGameFolder(games.path(), "/", how);
+    const GameFolder second = readGameFolder(games.string(), "/", how);
     EXPECT_EQ(iconsRead, 2);
     EXPECT_EQ(second.games[1].name, "Bee much longer");
 }
@@ -101,11 +101,11 @@ TEST(GameCatalogue, ReadsAFolderOnlyUpToTheEntryBound)
         games.write("g" + std::to_string(i) + ".jad", "MIDlet-Name: G\r\n");
     FolderReading how;
     how.maxEntries = 4;
-    const GameFolder folder = readGameFolder(games.path(), "/", how);
+    const GameFolder folder = readGameFolder(games.string(), "/", how);
     EXPECT_TRUE(folder.cut);
     EXPECT_EQ(folder.games.size(), 4u);
     how.maxEntries = 10;
-    EXPECT_FALSE(readGameFolder(games.path(), "/", how).cut);
+    EXPECT_FALSE(readGameFolder(games.string(), "/", how).cut);
 }
 
 TEST(GameCatalogue, GivesWholeListingsWhileGamesComeAndGo)

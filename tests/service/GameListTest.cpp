@@ -1,3 +1,4 @@
+#include "GameDirectory.h"
 #include "ServiceHarness.h"
 
 #include "GameListService.h"
@@ -106,7 +107,7 @@ TEST_F(GameList, ListsDescriptorsLoneArchivesAndSubfoldersButNothingHidden)
         const Answer page = fetch(path);
         EXPECT_EQ(page.status, "HTTP/1.0 200 OK");
         EXPECT_EQ(page.type, "text/html");
-        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + path)});
+        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(mapRequestPath(games.string(), path))});
         EXPECT_NE(page.body.find("<p>1. <a href=\"/hello.jad\" accesskey=\"1\">Hello</a> 1.0.3<br>Tarnwick, 36 bytes</p>"),
                   std::string::npos)
             << page.body;
@@ -161,7 +162,7 @@ TEST_F(GameList, EscapesEveryNameAndItsLinkLeadsToTheFile)
     const Answer descriptor = fetch(link);
     EXPECT_EQ(descriptor.status, "HTTP/1.0 200 OK");
     EXPECT_EQ(descriptor.body, "MIDlet-Name: <b>Bold</b> & \"Co\" Zoë\r\n");
-    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + "/" + fileName)});
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(mapRequestPath(games.string(), "/" + fileName))});
 }
 
 TEST_F(GameList, PrefersAFoldersIndexPage)
@@ -181,7 +182,7 @@ TEST_F(GameList, PrefersAFoldersIndexPage)
         const Answer answer = fetch(c.path);
         EXPECT_EQ(answer.status, "HTTP/1.0 200 OK") << c.path;
         EXPECT_EQ(answer.body, c.body) << c.path;
-        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + c.logged)}) << c.path;
+        EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(mapRequestPath(games.string(), c.logged))}) << c.path;
     }
 }
 
@@ -197,7 +198,7 @@ TEST_F(GameList, MakesADescriptorFromALoneArchivesManifest)
                          "MIDlet-Description: A game whose description is folded at 72 bytes\r\n"
                          "MicroEdition-Configuration: CLDC-1.1\r\nMIDlet-Jar-URL: Lone%20Game.jar\r\n"
                          "MIDlet-Jar-Size: " + std::to_string(sizeOf("Lone Game.jar")) + "\r\n");
-    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(games.string() + "/Lone Game.jad")});
+    EXPECT_EQ(sink.entries(), std::vector<std::string>{entry(mapRequestPath(games.string(), "/Lone Game.jad"))});
 
     // The archive is then found at the address the descriptor gives.
     const Answer archive = fetch("/Lone%20Game.jar");
@@ -219,7 +220,7 @@ TEST_F(GameList, MakesNoDescriptorWhereOneExistsOrTheArchiveIsUnreadable)
 
     const Answer broken = fetch("/broken.jad");
     EXPECT_EQ(broken.status, "HTTP/1.0 404 Not Found");
-    EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(games.string() + "/broken.jad"),
+    EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(mapRequestPath(games.string(), "/broken.jad")),
                                                       entry("Sorry! File not found. No descriptor could be made for "
                                                             "broken.jar: not a zip archive.")}));
     EXPECT_EQ(fetch("/plain.jad").status, "HTTP/1.0 404 Not Found");
@@ -535,7 +536,7 @@ TEST_F(GameList, IsOffWithoutTheSetting)
 
     for (const std::string path : {"/", "/sub/", "/lone.jad"}) {
         EXPECT_EQ(fetch(path).status, "HTTP/1.0 404 Not Found") << path;
-        EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(games.string() + path), entry("Sorry! File not found.")}));
+        EXPECT_EQ(sink.entries(), (std::vector<std::string>{entry(mapRequestPath(games.string(), path)), entry("Sorry! File not found.")}));
     }
     // Paths are used as sent.
     games.write("My Game.jad", "x");

@@ -1,3 +1,4 @@
+#include "GameDirectory.h"
 #include "ServiceHarness.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ TEST_P(InstallReports, AreAnsweredWithAnEmptyOkAndLoggedOthersLeftUnanswered)
     const auto entry = [](const std::string& message) {
         return "# 08-12-26 20:17:07 # -        10.0.0.1 - " + message + "\r\n";
     };
-    const std::string served = entry(games.string() + "/a.jad");
+    const std::string served = entry(mapRequestPath(games.string(), "/a.jad"));
     if (GetParam().logged.empty()) {
         ASSERT_EQ(sockets.sent[1].size(), 1u);
         EXPECT_EQ(sink.entries(), std::vector<std::string>{served});
