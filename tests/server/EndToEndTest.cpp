@@ -5,7 +5,6 @@
 #include "HttpText.h"
 #include "LoopbackClient.h"
 #include "MemoryLog.h"
-#include "OpenDescriptors.h"
 #include "OpenFileCache.h"
 #include "ReadinessBackends.h"
 #include "TempDirectory.h"
@@ -19,9 +18,12 @@
 #include <thread>
 #include <tuple>
 
+#ifndef _WIN32
+#include "OpenDescriptors.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -266,6 +268,10 @@ TEST_P(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
     EXPECT_TRUE(third->readResponse());
 }
 
+#ifndef _WIN32
+// Which files a process holds open is asked of /proc here; on Windows a
+// file held open shows otherwise (it cannot be deleted), and those checks
+// belong to its file layer.
 // A collection on a memory card must be free to eject once the server is
 // done with it: no file of it stays open past a short idle time, nor after
 // the server stops, fails to start or moves to another folder.
@@ -324,6 +330,9 @@ TEST_P(HeldFiles, NoneAFewSecondsAfterTheLastRequest)
     EXPECT_GE(std::chrono::steady_clock::now() - served, OpenFileCache::kIdleClose - std::chrono::milliseconds(100))
         << "kept for the next phone meanwhile";
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, HeldFiles, everyReadinessBackend(), backendTestName);
+#endif
 
 TEST_P(EndToEnd, StopStartAndANewDirectoryFromAnotherThreadLoseNoDownload)
 {
@@ -482,7 +491,7 @@ TEST_P(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
     // when it was asked for, whatever happens to the file after.
     std::size_t wanted = 0;
     ASSERT_TRUE(eventually([&] {
-        ::utimensat(AT_FDCWD, small.c_str(), nullptr, 0);
+        std::filesystem::last_write_time(small, std::filesystem::file_time_type::clock::now());
         wanted += 64 * 1024;
         EXPECT_TRUE(client->readBytes(wanted));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -519,7 +528,6 @@ TEST_P(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, EndToEnd, everyReadinessBackend(), backendTestName);
-INSTANTIATE_TEST_SUITE_P(Backends, HeldFiles, everyReadinessBackend(), backendTestName);
 
 } // namespace
 
@@ -568,6 +576,9 @@ TEST_P(ShortLimits, NeverCloseADownloadThatStallsLongerThanTheLimits)
     EXPECT_TRUE(response->body == big);
 }
 
+#ifndef _WIN32
+// A limit of descriptors to lower is POSIX's; Windows runs short of sockets
+// only when the whole system does, which a test cannot bring about.
 // Lowers the limit of descriptors so that the next connection the server
 // takes would use one of the few it keeps in reserve; restores it after.
 class FewDescriptors {
@@ -640,6 +651,8 @@ TEST_P(EndToEnd, LogsAnAcceptTheSystemRefusesAndKeepsListening)
     busy[0]->send("d HTTP/1.0\r\n\r\n");
     EXPECT_TRUE(busy[0]->readResponse());
 }
+
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Backends, ShortLimits, everyReadinessBackend(), backendTestName);
 
