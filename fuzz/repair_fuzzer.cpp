@@ -7,9 +7,8 @@
 
 #include "DescriptorReader.h"
 #include "DescriptorRepair.h"
+#include "JarFile.h"
 #include "Utf8.h"
-
-#include <zip.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -42,16 +41,6 @@ const fs::path& folder()
     return made;
 }
 
-void writeArchive(std::string_view manifest)
-{
-    int code = 0;
-    zip_t* archive = zip_open((folder() / "game.jar").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    require(archive != nullptr, "cannot write the archive");
-    zip_source_t* source = zip_source_buffer(archive, manifest.data(), manifest.size(), 0);
-    zip_file_add(archive, "META-INF/MANIFEST.MF", source, ZIP_FL_ENC_UTF_8);
-    require(zip_close(archive) == 0, "cannot close the archive");
-}
-
 void checkClean(const std::string& text)
 {
     require(!firstInvalidUtf8(text), "not UTF-8");
@@ -74,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = input.find('\0');
     if (split == std::string_view::npos)
         return 0;
-    writeArchive(input.substr(0, split));
+    JarFile().add("META-INF/MANIFEST.MF", std::string(input.substr(0, split))).write(folder() / "game.jar");
     const std::string_view descriptor = input.substr(split + 1);
 
     const RepairContext context{folder().string(), "/game.jad", "http://192.168.1.5:8080", true,

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 namespace {
 
@@ -109,6 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "it holds 4 entries, more than the 3 a game archive may hold"},
         HostileCase{"entry too large", JarFile().add("big", std::string(2000, 'x'), true), entryBytesLimit(1000),
                     "the entry \"big\" unpacks to 2000 bytes, more than 1000"},
+        HostileCase{"a name held twice", JarFile().add("a/Game.class", "x").add("b", "y").add("a/Game.class", "z"),
+                    {}, "it holds two entries named \"a/Game.class\""},
+        HostileCase{"a size past 4 GB claimed in ZIP64 fields", JarFile().add("big", "x", true).claimSize(5'000'000'000),
+                    {}, "the entry \"big\" unpacks to 5000000000 bytes, more than 16777216"},
         HostileCase{"all entries too large",
                     JarFile().add("a", std::string(900, 'x'), true).add("b", std::string(900, 'x'), true)
                         .add("c", std::string(900, 'x'), true).add("d", std::string(900, 'x'), true),
@@ -175,5 +182,198 @@ TEST_F(JarArchiveTest, ADamagedEntryIsAnErrorNotData)
     EXPECT_FALSE(archive->readEntry("Game.class", 10'000, error));
     EXPECT_EQ(error, "\"Game.class\" cannot be read (CRC error)");
 }
+
+// The same entries, written as the writers of game archives write them:
+// each is read back as it went in.
+struct WriterCase {
+    const char* title;
+    std::function<JarFile&(JarFile&)> style;
+};
+
+std::ostream& operator<<(std::ostream& out, const WriterCase& c)
+{
+    return out << c.title;
+}
+
+class ArchiveWriters : public JarArchiveTest, public testing::WithParamInterface<WriterCase> {};
+
+TEST_P(ArchiveWriters, EveryEntryReadsBackAsWritten)
+{
+    std::string icon;
+    for (int i = 0; i < 40'000; ++i)
+        icon += static_cast<char>((i * 7919) % 251);
+    const std::map<std::string, std::string> entries = {
+        {"META-INF/MANIFEST.MF", kManifest}, {"a/b/Game.class", "\xCA\xFE\xBA\xBE"}, {"icon.png", icon}, {"empty", ""}};
+    JarFile file;
+    for (const auto& [name, contents] : entries)
+        file.add(name, contents, name == "a/b/Game.class");
+
+    std::string error;
+    const auto archive = JarArchive::open(jar(GetParam().style(file)), error);
+    ASSERT_TRUE(archive) << error;
+    EXPECT_EQ(archive->entryCount(), 4);
+    for (const auto& [name, contents] : entries)
+        EXPECT_EQ(archive->readEntry(name, 100'000, error), contents) << name << ": " << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveWriters,
+    testing::Values(WriterCase{"sizes in the local headers", [](JarFile& file) -> JarFile& { return file; }},
+                    WriterCase{"sizes in descriptors after the bytes", [](JarFile& file) -> JarFile& {
+                                   return file.streamed();
+                               }},
+                    WriterCase{"ZIP64 fields", [](JarFile& file) -> JarFile& { return file.zip64(); }},
+                    WriterCase{"ZIP64 fields and descriptors", [](JarFile& file) -> JarFile& {
+                                   return file.zip64().streamed();
+                               }},
+                    // A reader that takes the first signature from the front
+                    // would take the comment's for the end record.
+                    WriterCase{"a comment holding an end record", [](JarFile& file) -> JarFile& {
+                                   return file.comment("PK\x05\x06 marks where this archive's table is told");
+                               }}));
+
+// Where the fields that damage is done to lie in an archive without a
+// comment: its end record, the n-th record of its entry table.
+std::size_t endRecord(const std::string& bytes)
+{
+    return bytes.size() - 22;
+}
+
+std::size_t tableRecord(const std::string& bytes, int n)
+{
+    std::size_t at = std::string::npos;
+    for (int i = 0; i < n; ++i)
+        at = bytes.find("PK\x01\x02", at + 1);
+    return at;
+}
+
+void overwrite(std::string& bytes, std::size_t at, std::uint64_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+// Two entries, the second stored, with damage done to their bytes.
+struct DamageCase {
+    const char* title;
+    std::function<void(std::string&)> damage;
+    std::string error;
+    bool zip64 = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const DamageCase& c)
+{
+    return out << c.title;
+}
+
+const std::string kDamaged = "truncated or damaged (its entry table does not match its contents)";
+
+class DamagedArchive : public JarArchiveTest, public testing::WithParamInterface<DamageCase> {
+protected:
+    std::filesystem::path damaged() const
+    {
+        JarFile file;
+        file.add("META-INF/MANIFEST.MF", kManifest).add("Game.class", std::string(3000, 'c'), true);
+        if (GetParam().zip64)
+            file.zip64();
+        std::string bytes = file.bytes();
+        GetParam().damage(bytes);
+        return m_folder.write("game.jar", bytes);
+    }
+};
+
+TEST_P(DamagedArchive, IsRefusedInWords)
+{
+    std::string error;
+    EXPECT_FALSE(JarArchive::open(damaged(), error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedArchive,
+    testing::Values(
+        // As a download that stopped short: nothing at the end says zip.
+        DamageCase{"end record cut short", [](std::string& b) { b.resize(b.size() - 10); }, "not a zip archive"},
+        DamageCase{"end record's comment running past the end",
+                   [](std::string& b) { overwrite(b, endRecord(b) + 20, 5, 2); }, kDamaged},
+        DamageCase{"table past the end of the file",
+                   [](std::string& b) { overwrite(b, endRecord(b) + 16, b.size() + 100, 4); }, kDamaged},
+        DamageCase{"table larger than the room before the end record",
+                   [](std::string& b) { overwrite(b, endRecord(b) + 12, 0xfffff, 4); }, kDamaged},
+        DamageCase{"more entries than the table can hold",
+                   [](std::string& b) {
+                       overwrite(b, endRecord(b) + 8, 1000, 2);
+                       overwrite(b, endRecord(b) + 10, 1000, 2);
+                   },
+                   kDamaged},
+        DamageCase{"fewer entries than the table holds",
+                   [](std::string& b) {
+                       overwrite(b, endRecord(b) + 8, 1, 2);
+                       overwrite(b, endRecord(b) + 10, 1, 2);
+                   },
+                   kDamaged},
+        DamageCase{"split into several files", [](std::string& b) { overwrite(b, endRecord(b) + 4, 1, 2); },
+                   "cannot be opened (it is split into several files)"},
+        DamageCase{"a record's name running past the table",
+                   [](std::string& b) { overwrite(b, tableRecord(b, 1) + 28, 0xffff, 2); },
+                   "truncated or damaged (entry 1 cannot be read)"},
+        DamageCase{"an entry's header where the table is",
+                   [](std::string& b) { overwrite(b, tableRecord(b, 2) + 42, tableRecord(b, 1), 4); }, kDamaged},
+        DamageCase{"an entry's packed bytes running into the table",
+                   [](std::string& b) { overwrite(b, tableRecord(b, 2) + 20, 3500, 4); }, kDamaged},
+        DamageCase{"two entries on one header", [](std::string& b) { overwrite(b, tableRecord(b, 2) + 42, 0, 4); },
+                   kDamaged},
+        DamageCase{"a ZIP64 end record that is not where its locator says",
+                   [](std::string& b) { overwrite(b, endRecord(b) - 20 + 8, 0, 8); }, kDamaged, true},
+        DamageCase{"a ZIP64 size left out of its field",
+                   [](std::string& b) { overwrite(b, tableRecord(b, 2) + 46 + 10 + 2, 8, 2); },
+                   "truncated or damaged (entry 2 cannot be read)", true}));
+
+// An archive that opens, with an entry that reads as an error, never as data.
+struct BadEntryCase {
+    const char* title;
+    JarFile contents;
+    std::string error;
+    std::function<void(std::string&)> damage = [](std::string&) {};
+};
+
+std::ostream& operator<<(std::ostream& out, const BadEntryCase& c)
+{
+    return out << c.title;
+}
+
+class BadEntry : public JarArchiveTest, public testing::WithParamInterface<BadEntryCase> {};
+
+TEST_P(BadEntry, ReadsAsAnError)
+{
+    std::string bytes = GetParam().contents.bytes();
+    GetParam().damage(bytes);
+    std::string error;
+    const auto archive = JarArchive::open(m_folder.write("game.jar", bytes), error);
+    ASSERT_TRUE(archive) << error;
+    EXPECT_FALSE(archive->readEntry("Game.class", 100'000, error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+const std::string kClass(5000, 'c');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadEntry,
+    testing::Values(
+        BadEntryCase{"packed another way", JarFile().add("Game.class", kClass).claimMethod(14),
+                     "\"Game.class\" cannot be read (unsupported compression method 14)"},
+        BadEntryCase{"encrypted", JarFile().add("Game.class", kClass).markEncrypted(),
+                     "\"Game.class\" cannot be read (it is encrypted)"},
+        BadEntryCase{"stored, claiming fewer bytes", JarFile().add("Game.class", kClass, true).claimSize(100),
+                     "\"Game.class\" cannot be read (its size does not match the entry table)"},
+        BadEntryCase{"deflated, claiming more bytes", JarFile().add("Game.class", kClass).claimSize(6000),
+                     "\"Game.class\" cannot be read (its size does not match the entry table)"},
+        BadEntryCase{"deflated bytes that are no deflate stream", JarFile().add("Game.class", kClass),
+                     "\"Game.class\" cannot be read (its packed data is damaged)",
+                     // A final block of the reserved type.
+                     [](std::string& b) { b[30 + 10] = 0x07; }},
+        BadEntryCase{"no local header where the table says", JarFile().add("Game.class", kClass),
+                     "\"Game.class\" cannot be read (its local header is damaged)",
+                     [](std::string& b) { b[0] = 'X'; }}));
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "AsciiText.h"
 #include "GameDirectory.h"
+#include "Utf8FileName.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -29,9 +30,9 @@ void addMatches(std::string_view gameDirectory, const std::string& folder, std::
                 std::vector<std::string>& into)
 {
     std::error_code error;
-    fs::directory_iterator entries(mapRequestPath(gameDirectory, folder + "/"), error);
+    fs::directory_iterator entries(pathFromUtf8(mapRequestPath(gameDirectory, folder + "/")), error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = entries->path().filename().string();
+        const std::string name = utf8FromPath(entries->path().filename());
         if (!equalsIgnoringCase(name, segment))
             continue;
         std::error_code statusError;
@@ -69,7 +70,7 @@ ArchiveLookup lookUpArchive(std::string_view gameDirectory, const std::string& r
     if (!isServablePath(gameDirectory, requestPath))
         return lookup;
     std::error_code error;
-    if (fs::is_regular_file(mapRequestPath(gameDirectory, requestPath), error)) {
+    if (fs::is_regular_file(pathFromUtf8(mapRequestPath(gameDirectory, requestPath)), error)) {
         lookup.kind = ArchiveLookup::Kind::Found;
         lookup.requestPath = requestPath;
         return lookup;

@@ -1,10 +1,12 @@
 #include "BoundedRead.h"
 
+#include "Utf8FileName.h"
+
 #include <fstream>
 
-std::optional<std::string> readBounded(const std::filesystem::path& file, std::size_t maxBytes)
+std::optional<std::string> readBounded(const std::string& file, std::size_t maxBytes)
 {
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(pathFromUtf8(file), std::ios::binary);
     if (!in)
         return std::nullopt;
     std::string bytes(maxBytes + 1, '\0');

@@ -1,6 +1,7 @@
 #include "DescriptorSearch.h"
 
 #include "MimeType.h"
+#include "Utf8FileName.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -56,13 +57,13 @@ private:
                 m_result.stoppedAtLimit = m_result.stoppedAtLimit || !error;
                 break;
             }
-            const std::string name = it->path().filename().string();
+            const std::string name = utf8FromPath(it->path().filename());
             if (!name.starts_with('.'))
                 names.push_back(it->path());
         }
         std::sort(names.begin(), names.end());
         for (const fs::path& entry : names)
-            visit(entry, requestFolder + entry.filename().string(), depth);
+            visit(entry, requestFolder + utf8FromPath(entry.filename()), depth);
     }
 
     void visit(const fs::path& entry, const std::string& requestPath, std::size_t depth)
@@ -80,7 +81,7 @@ private:
                 return;
             }
             walk(target, requestPath + "/", depth + 1);
-        } else if (fs::is_regular_file(status) && GetMimeType(entry.filename().string()) == kDescriptorType) {
+        } else if (fs::is_regular_file(status) && GetMimeType(utf8FromPath(entry.filename())) == kDescriptorType) {
             if (m_result.descriptors.size() >= m_limits.maxDescriptors) {
                 m_result.stoppedAtLimit = true;
                 return;
@@ -103,5 +104,5 @@ DescriptorSearch findDescriptors(const std::string& gameDirectory, const Descrip
 {
     if (gameDirectory.empty())
         return {};
-    return Search(gameDirectory, limits).run();
+    return Search(pathFromUtf8(gameDirectory), limits).run();
 }

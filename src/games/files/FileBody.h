@@ -1,45 +1,45 @@
 #pragma once
 
+#include "NativeFile.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include <unistd.h>
-
-// Owns an open descriptor and closes it once.
+// Owns an open file (or, in the engine, a socket's descriptor) and closes it once.
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(int fd)
+    explicit FileDescriptor(NativeFile fd)
         : m_fd(fd)
     {
     }
     FileDescriptor(FileDescriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
+        : m_fd(std::exchange(other.m_fd, kNoFile))
     {
     }
     FileDescriptor& operator=(FileDescriptor&& other) noexcept
     {
         if (this != &other)
-            reset(std::exchange(other.m_fd, -1));
+            reset(std::exchange(other.m_fd, kNoFile));
         return *this;
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { reset(); }
 
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
-    void reset(int fd = -1)
+    [[nodiscard]] NativeFile get() const { return m_fd; }
+    [[nodiscard]] bool isOpen() const { return m_fd != kNoFile; }
+    void reset(NativeFile fd = kNoFile)
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd != kNoFile)
+            closeFile(m_fd);
         m_fd = fd;
     }
 
 private:
-    int m_fd = -1;
+    NativeFile m_fd = kNoFile;
 };
 
 // An open file that several answers may be sent from at once, each reading
@@ -52,7 +52,7 @@ public:
     {
     }
 
-    [[nodiscard]] int get() const { return m_file ? m_file->get() : -1; }
+    [[nodiscard]] NativeFile get() const { return m_file ? m_file->get() : kNoFile; }
     [[nodiscard]] bool isOpen() const { return m_file && m_file->isOpen(); }
 
 private:

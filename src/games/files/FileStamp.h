@@ -1,16 +1,17 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 // What tells that a file changed since it was last read, without reading it
 // again: its size, its modification and change times and which file it is.
 // The change time catches a rewrite within the modification time's tick that
-// keeps the size, and a file replaced by another.
+// keeps the size, and a file replaced by another. Which file it is: the
+// device and inode on POSIX systems, the volume's serial number and the
+// file's index on Windows.
 struct FileStamp {
     std::uintmax_t size = 0;
     std::filesystem::file_time_type modified;
@@ -21,8 +22,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-// The stamp of what one look at a file found.
-[[nodiscard]] FileStamp stampOf(const struct stat& status);
-
 // The file's stamp, or nothing when it is missing or cannot be looked at.
 [[nodiscard]] std::optional<FileStamp> fileStamp(const std::filesystem::path& file);
+// The same for a name in UTF-8, the program's own text.
+[[nodiscard]] std::optional<FileStamp> fileStamp(const std::string& file);

@@ -1,11 +1,10 @@
 #include "GameDirectory.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <filesystem>
+#include "NativeFile.h"
+#include "WindowsNames.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <algorithm>
+#include <filesystem>
 
 std::string mapRequestPath(std::string_view virtualDir, std::string_view requestPath)
 {
@@ -42,7 +41,8 @@ bool isServablePath(std::string_view virtualDir, std::string_view requestPath)
 {
     if (virtualDir.empty() || requestPath.empty() || requestPath.front() != '/')
         return false;
-    return requestPath.find('\0') == std::string_view::npos && !hasDotSegment(requestPath);
+    return requestPath.find('\0') == std::string_view::npos && !hasDotSegment(requestPath)
+           && !(kNamesBend && bendsOnWindows(requestPath));
 }
 
 OpenedGameFile openGameFile(std::string_view virtualDir, std::string_view requestPath, const std::string& mappedPath)
@@ -50,24 +50,22 @@ OpenedGameFile openGameFile(std::string_view virtualDir, std::string_view reques
     OpenedGameFile opened;
     if (!isServablePath(virtualDir, requestPath))
         return opened;
-    FileDescriptor file(::open(mappedPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const OpenAttempt attempt = openForReading(mappedPath);
+    FileDescriptor file(attempt.file);
     if (!file.isOpen()) {
-        // A name that leads nowhere is a missing file; anything else is there
-        // and cannot be read.
-        const bool missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP;
-        opened.status = missing ? OpenedGameFile::Status::NotFound : OpenedGameFile::Status::Unreadable;
+        opened.status = attempt.missing ? OpenedGameFile::Status::NotFound : OpenedGameFile::Status::Unreadable;
         return opened;
     }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
+    const std::optional<FileLook> look = lookAt(file.get());
+    if (!look) {
         opened.status = OpenedGameFile::Status::Unreadable;
         return opened;
     }
-    if (!S_ISREG(info.st_mode))
+    if (!look->ordinary)
         return opened;
     opened.status = OpenedGameFile::Status::Opened;
-    opened.stamp = stampOf(info);
-    opened.body =
-        FileBody{SharedDescriptor(std::move(file)), static_cast<std::int64_t>(info.st_size), mappedPath, 0, nullptr};
+    opened.stamp = look->stamp;
+    opened.body = FileBody{SharedDescriptor(std::move(file)), static_cast<std::int64_t>(look->stamp.size), mappedPath,
+                           0, nullptr};
     return opened;
 }

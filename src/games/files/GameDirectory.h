@@ -18,7 +18,8 @@
 // beginning with "." (hidden files, and every "." or ".." that could climb
 // out), or that holds a NUL byte is never served; nor is anything while no
 // game directory is set, since the mapping would then start at the root of
-// the file system.
+// the file system. On Windows, nor is a path that Windows would take for
+// another file or a device (see bendsOnWindows).
 [[nodiscard]] bool isServablePath(std::string_view virtualDir, std::string_view requestPath);
 
 // A request path as the operator finds it in the game directory: without

@@ -1,30 +1,12 @@
 #include "OpenFileCache.h"
 
 #include "FileReading.h"
+#include "NativeFile.h"
+#include "Utf8FileName.h"
 
 #include <algorithm>
 
-#include <ctime>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace {
-
-// Descriptors near the limit are left free: the socket array keeps the last
-// 16 for files being sent, and accepts no connection within 32 of it.
-constexpr rlim_t kClearOfTheLimit = 48;
-
-// Whether `now` is still the file that was opened: the same inode, its type,
-// owner, permissions and links unchanged. The change time catches what
-// those fields do not show (an ACL changed, the file renamed away and back);
-// the fields catch changes within one tick of the clock that stamps it.
-bool isSameFile(const struct stat& kept, const struct stat& now)
-{
-    return kept.st_dev == now.st_dev && kept.st_ino == now.st_ino && kept.st_mode == now.st_mode
-           && kept.st_uid == now.st_uid && kept.st_gid == now.st_gid && kept.st_nlink == now.st_nlink
-           && kept.st_ctim.tv_sec == now.st_ctim.tv_sec && kept.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
-}
 
 // Sent only with an answer of the size it has.
 std::shared_ptr<const std::string> contentOfSize(const auto& entry, std::int64_t size)
@@ -32,27 +14,18 @@ std::shared_ptr<const std::string> contentOfSize(const auto& entry, std::int64_t
     return entry.content && static_cast<std::int64_t>(entry.content->size()) == size ? entry.content : nullptr;
 }
 
-bool isClearOfTheLimit(int fd)
+// Whole seconds, as the file's stamps are compared with the clock.
+std::int64_t secondsOf(std::chrono::system_clock::time_point time)
 {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return false;
-    return limit.rlim_cur == RLIM_INFINITY || static_cast<rlim_t>(fd) + kClearOfTheLimit < limit.rlim_cur;
+    return std::chrono::floor<std::chrono::seconds>(time).time_since_epoch().count();
 }
 
 } // namespace
 
-OpenFileCache::OpenFileCache(std::size_t capacity, std::function<timespec()> now)
+OpenFileCache::OpenFileCache(std::size_t capacity, std::function<std::chrono::system_clock::time_point()> now)
     : m_capacity(capacity)
     , m_now(std::move(now))
 {
-}
-
-timespec OpenFileCache::wallClockNow()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return now;
 }
 
 OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view requestPath,
@@ -61,8 +34,8 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
     if (!isServablePath(virtualDir, requestPath))
         return {};
     if (Entry* kept = find(mappedPath)) {
-        struct stat now {};
-        if (::stat(mappedPath.c_str(), &now) == 0 && isSameFile(kept->identity, now)) {
+        const std::optional<FileLook> now = lookAtName(pathFromUtf8(mappedPath));
+        if (now && isSameFile(kept->identity, *now)) {
             kept->lastUse = ++m_uses;
             kept->lastAsked = IdleClock::now();
             // A file kept while it was new has its content kept once it has settled.
@@ -70,9 +43,9 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
                 kept->content = settledContent(*kept);
             OpenedGameFile opened;
             opened.status = OpenedGameFile::Status::Opened;
-            const auto size = static_cast<std::int64_t>(now.st_size);
+            const auto size = static_cast<std::int64_t>(now->stamp.size);
             opened.body = FileBody{kept->file, size, mappedPath, 0, contentOfSize(*kept, size)};
-            opened.stamp = stampOf(now);
+            opened.stamp = now->stamp;
             return opened;
         }
         std::erase_if(m_entries, [&mappedPath](const Entry& entry) { return entry.path == mappedPath; });
@@ -85,19 +58,20 @@ OpenedGameFile OpenFileCache::open(std::string_view virtualDir, std::string_view
 
 std::shared_ptr<const std::string> OpenFileCache::settledContent(const Entry& entry) const
 {
-    const struct stat& identity = entry.identity;
-    if (!S_ISREG(identity.st_mode) || identity.st_size > kMaxContentBytes)
+    const FileLook& identity = entry.identity;
+    const auto size = static_cast<std::int64_t>(identity.stamp.size);
+    if (!identity.ordinary || size > kMaxContentBytes)
         return nullptr;
-    const timespec now = m_now();
-    const auto settled = [&now](const timespec& stamp) { return now.tv_sec - stamp.tv_sec > kSettled.count(); };
-    if (!settled(identity.st_ctim) || !settled(identity.st_mtim))
+    const std::int64_t now = secondsOf(m_now());
+    const auto settled = [now](std::int64_t stamp) { return now - stamp > kSettled.count(); };
+    const std::int64_t modified = secondsOf(std::filesystem::file_time_type::clock::to_sys(identity.stamp.modified));
+    if (!settled(identity.stamp.changedSeconds) || !settled(modified))
         return nullptr;
-    auto content = std::make_shared<std::string>(static_cast<std::size_t>(identity.st_size), '\0');
+    auto content = std::make_shared<std::string>(static_cast<std::size_t>(size), '\0');
     const std::int64_t read = readAt(entry.file.get(), content->data(), content->size(), 0);
     // Changed while it was read: it is read again from the file for every answer until it settles.
-    struct stat after {};
-    if (read != static_cast<std::int64_t>(content->size()) || ::fstat(entry.file.get(), &after) != 0
-        || !isSameFile(identity, after) || after.st_size != identity.st_size)
+    const std::optional<FileLook> after = lookAt(entry.file.get());
+    if (read != size || !after || !isSameFile(identity, *after) || after->stamp.size != identity.stamp.size)
         return nullptr;
     return content;
 }
@@ -123,10 +97,12 @@ OpenFileCache::Entry* OpenFileCache::find(const std::string& mappedPath)
 
 void OpenFileCache::keep(const std::string& mappedPath, OpenedGameFile& opened)
 {
-    Entry entry{mappedPath, opened.body.file, {}, ++m_uses, IdleClock::now(), nullptr};
-    if (m_capacity == 0 || !isClearOfTheLimit(opened.body.file.get())
-        || ::fstat(opened.body.file.get(), &entry.identity) != 0)
+    if (m_capacity == 0 || !hasRoomToKeep(opened.body.file.get()))
         return;
+    const std::optional<FileLook> identity = lookAt(opened.body.file.get());
+    if (!identity)
+        return;
+    Entry entry{mappedPath, opened.body.file, *identity, ++m_uses, IdleClock::now(), nullptr};
     entry.content = settledContent(entry);
     // The size the answer is sent with stays the one its open found.
     opened.body.content = contentOfSize(entry, opened.body.size);

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "GameDirectory.h"
-
-#include <sys/stat.h>
+#include "NativeFile.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,17 +15,19 @@
 // The files served last, kept open. A busy server is asked for the same few
 // files over and over; opening, checking and closing each for every request
 // costs more system calls than sending it. Before each use the name is
-// looked up again (one stat, following links as an open does): a file
+// looked up again (lookAtName: one stat, or on Windows an open for the
+// file's attributes alone, following links as an open does): a file
 // replaced, removed or renamed away, or whose type, owner or permissions
 // changed, is opened anew, so the answer is the one a fresh open would give,
 // and the size is the one the file has now. The content of a small file is
 // kept too once the file has been left alone for a while: a later change
-// then gets a change time of its own, which the stat shows, while a change
+// then gets a change time of its own, which the look shows, while a change
 // within the tick of the clock that stamped the last one could not be told
 // from it.
 //
 // Bounded in descriptors, and never keeps one close to the descriptor limit,
-// where the reserve for files being sent and the settings begins. A file
+// where the reserve for files being sent and the settings begins (see
+// hasRoomToKeep). A file
 // not asked for a few seconds is let go (closeIdle), so that a collection on
 // a memory card or a stick can be ejected, a deleted game's space comes
 // back and a file can be replaced on a system that refuses to while it is
@@ -46,7 +46,8 @@ public:
     using IdleClock = std::chrono::steady_clock;
 
     // `now` tells the wall-clock time that file stamps are compared with.
-    explicit OpenFileCache(std::size_t capacity = kDefaultCapacity, std::function<timespec()> now = wallClockNow);
+    explicit OpenFileCache(std::size_t capacity = kDefaultCapacity,
+                           std::function<std::chrono::system_clock::time_point()> now = std::chrono::system_clock::now);
 
     // As openGameFile, from the cache when the file is still the one kept.
     [[nodiscard]] OpenedGameFile open(std::string_view virtualDir, std::string_view requestPath,
@@ -63,7 +64,7 @@ private:
     struct Entry {
         std::string path;
         SharedDescriptor file;
-        struct stat identity {};
+        FileLook identity;
         std::uint64_t lastUse = 0;
         IdleClock::time_point lastAsked;
         std::shared_ptr<const std::string> content;
@@ -74,10 +75,9 @@ private:
     // The content of the kept file when it is small and settled, read
     // between two looks that find it unchanged; else nothing.
     [[nodiscard]] std::shared_ptr<const std::string> settledContent(const Entry& entry) const;
-    [[nodiscard]] static timespec wallClockNow();
 
     std::size_t m_capacity;
-    std::function<timespec()> m_now;
+    std::function<std::chrono::system_clock::time_point()> m_now;
     std::vector<Entry> m_entries;
     std::uint64_t m_uses = 0;
 };

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-std::int64_t readAt(int file, char* into, std::size_t size, std::int64_t offset)
+std::int64_t readAt(NativeFile file, char* into, std::size_t size, std::int64_t offset)
 {
     for (;;) {
         const ssize_t count = ::pread(file, into, size, static_cast<off_t>(offset));
