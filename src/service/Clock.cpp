@@ -8,6 +8,10 @@ std::time_t SystemClock::secondsNow() const
 std::tm SystemClock::localTime(std::time_t seconds) const
 {
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
     localtime_r(&seconds, &local);
+#endif
     return local;
 }

@@ -2,12 +2,11 @@
 
 #include "Eventually.h"
 #include "LoopbackClient.h"
+#include "NativeFile.h"
 #include "ReadinessBackends.h"
 #include "TempDirectory.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
 
 #include <future>
 #include <map>
@@ -163,13 +162,7 @@ TEST_P(ReadinessSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
     const std::string large(3 * OutgoingQueue::kSliceBytes + 5, 'L');
     const auto open = [&](const std::string& name, const std::string& contents) {
         const std::string path = files.write(name, contents).string();
-#ifdef _WIN32
-        // Bytes as they are: Windows would otherwise bend line ends as they are read.
-        constexpr int kReadBytes = O_RDONLY | O_BINARY;
-#else
-        constexpr int kReadBytes = O_RDONLY;
-#endif
-        return FileBody{SharedDescriptor(FileDescriptor(::open(path.c_str(), kReadBytes))),
+        return FileBody{SharedDescriptor(FileDescriptor(openForReading(path).file)),
                         static_cast<std::int64_t>(contents.size()), name, 0, nullptr};
     };
     LoopbackClient client;
