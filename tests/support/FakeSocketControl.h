@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileReading.h"
 #include "SocketControl.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <utility>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 // The socket array in memory: what a test feeds in is what GetData hands
 // over, and every send is recorded per slot.
@@ -81,8 +80,8 @@ public:
     void SendFile(SlotNumber slot, std::string head, FileBody body) override
     {
         std::string bytes(static_cast<std::size_t>(body.size), '\0');
-        const ssize_t count = ::pread(body.file.get(), bytes.data(), bytes.size(), body.offset);
-        bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        const std::int64_t count = readAt(body.file.get(), bytes.data(), bytes.size(), body.offset);
+        bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
         filesSent.push_back(body.path);
         SendData(slot, head + bytes);
     }
