@@ -56,6 +56,9 @@ protected:
 
 TEST_P(InstallReportLoopback, CurlPostsAChunkedReportAndGetsAnEmptyOk)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "curl and python are the build machine's, not the Windows side's";
+#endif
     // No "Expect: 100-continue": a phone does not wait for one either.
     const std::string command = "curl -s -i -H 'Transfer-Encoding: chunked' -H 'Expect:' --data-binary "
                                 "'904 JAR Size Mismatch' 'http://127.0.0.1:" +
@@ -87,12 +90,15 @@ TEST_P(InstallReportLoopback, AnswersReportsInAnyPiecesAndLeavesOtherPostsUnansw
     EXPECT_EQ(descriptor->body, "MIDlet-Name: A\r\n");
     EXPECT_EQ(messages(), (std::vector<std::string>{"Install report 900 Success, posted to /n",
                                                     "Delete report 912 Deletion notification, posted to /del",
-                                                    games.string() + "/a.jad"}));
+                                                    (games.path() / "a.jad").string()}));
     EXPECT_EQ(phone->receivedWithin(100), "");
 }
 
 TEST_P(InstallReportLoopback, APhoneReportsToTheAddressOfARepairedDescriptor)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "curl and python are the build machine's, not the Windows side's";
+#endif
     server.setRepairDescriptors(true);
     const std::string descriptor = commandOutput("curl -s http://127.0.0.1:" + std::to_string(port) + "/a.jad");
     const std::string field = "MIDlet-Install-Notify: ";
