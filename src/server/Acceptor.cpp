@@ -1,18 +1,8 @@
 #include "Acceptor.h"
 
-#include "DottedAddress.h"
-#include "WouldBlock.h"
+#include "SocketCalls.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/epoll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 
 namespace {
 // How soon a listener that ran out of descriptors tries again.
@@ -21,16 +11,6 @@ constexpr std::chrono::milliseconds kAcceptRetry{250};
 // let in quickly without starving the open connections.
 constexpr int kAcceptBurst = 64;
 constexpr int kListenBacklog = 4096;
-// Descriptors that connections never take: the listener, the files being
-// sent and the settings file can always be opened.
-constexpr int kReservedDescriptors = 16;
-
-// Shortages that pass: the listener waits a little instead of spinning on
-// the connection that waits.
-bool isShortage(int error)
-{
-    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-}
 } // namespace
 
 Acceptor::Acceptor(EventLoop& loop)
@@ -43,30 +23,20 @@ Acceptor::~Acceptor()
     while (!m_listeners.empty())
         close(m_listeners.begin()->first);
     for (const auto& [waiting, peer] : m_waiting)
-        ::close(static_cast<int>(waiting));
+        closeSocket(static_cast<NativeSocket>(waiting));
 }
 
 bool Acceptor::listen(SlotNumber slot, std::uint16_t port, std::string& error)
 {
     close(slot);
     Listener listener;
-    listener.socket.reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    const int reuse = 1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
     // Many phones may connect at once while the loop is busy; a small
     // backlog would have the system drop the rest, and their retries wait
     // seconds. The system caps this at its own limit.
-    if (!listener.socket.isOpen()
-        || ::setsockopt(listener.socket.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0
-        || ::bind(listener.socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener.socket.get(), kListenBacklog) != 0) {
-        error = std::strerror(errno);
+    listener.socket.reset(openListener(port, kListenBacklog, error));
+    if (!listener.socket.isOpen())
         return false;
-    }
-    listener.watch = m_loop.watch(listener.socket.get(), EPOLLIN, [this, slot](std::uint32_t) { onReady(slot); });
+    listener.watch = m_loop.watch(listener.socket.get(), Ready::Readable, [this, slot](std::uint32_t) { onReady(slot); });
     m_listeners.emplace(slot, std::move(listener));
     return true;
 }
@@ -84,13 +54,7 @@ void Acceptor::close(SlotNumber slot)
 std::uint16_t Acceptor::boundPort(SlotNumber slot) const
 {
     const auto found = m_listeners.find(slot);
-    if (found == m_listeners.end())
-        return 0;
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(found->second.socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
+    return found == m_listeners.end() ? 0 : ::boundPort(found->second.socket.get());
 }
 
 Acceptor::Listener* Acceptor::listenerAt(SlotNumber slot)
@@ -101,38 +65,22 @@ Acceptor::Listener* Acceptor::listenerAt(SlotNumber slot)
 
 void Acceptor::onReady(SlotNumber slot)
 {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    // The system hands out the lowest free descriptor: one this high means
-    // every one below it is taken.
-    const auto lowOnDescriptors = [&limit](int fd, int margin) {
-        return limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(fd) + margin >= limit.rlim_cur;
-    };
+    const SocketHeadroom headroom;
     // Every event may close the listener: it is looked up afresh after each.
     for (int taken = 0; taken < kAcceptBurst; ++taken) {
         const Listener* listener = listenerAt(slot);
         if (!listener)
             return;
-        const int socket = listener->socket.get();
-        // Close to the limit, the next descriptor is looked at before a
-        // connection takes it: a connection taken and then refused would
-        // be lost, while one left waiting is taken once there is room.
-        if (lowOnDescriptors(m_lastAccepted, 2 * kReservedDescriptors)) {
-            const int next = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
-            if (next >= 0)
-                ::close(next);
-            if ((next < 0 || lowOnDescriptors(next, kReservedDescriptors)) && !makeRoom(slot))
-                return pause(slot, EMFILE);
-        }
-        // The peer's address comes with the connection: asking for it later costs a system call.
-        sockaddr_in peer{};
-        socklen_t peerLength = sizeof peer;
-        const int fd = ::accept4(socket, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (wouldBlock(errno))
+        const NativeSocket socket = listener->socket.get();
+        if (headroom.runsShort(m_lastAccepted, socket) && !makeRoom(slot))
+            return pause(slot, socketShortageError());
+        std::string peer;
+        int error = 0;
+        const NativeSocket accepted = acceptConnection(socket, peer, error);
+        if (accepted == kNoSocket) {
+            if (wouldBlock(error))
                 return;
-            if (isShortage(errno)) {
-                const int error = errno;
+            if (isShortage(error)) {
                 if (makeRoom(slot))
                     continue;
                 return pause(slot, error);
@@ -140,15 +88,16 @@ void Acceptor::onReady(SlotNumber slot)
             // The connection gave up before it was taken, or the like.
             continue;
         }
-        m_lastAccepted = fd;
+        m_lastAccepted = accepted;
         if (Listener* still = listenerAt(slot))
             still->failing = false;
-        m_waiting.emplace(fd, dottedAddress(peer));
+        const auto requestId = static_cast<ConnectionRequestId>(accepted);
+        m_waiting.emplace(requestId, std::move(peer));
         if (m_events)
-            m_events->wsServer_ConnectionRequest(slot, fd);
+            m_events->wsServer_ConnectionRequest(slot, requestId);
         // Nobody took it over: the connection is refused.
-        if (m_waiting.erase(fd))
-            ::close(fd);
+        if (m_waiting.erase(requestId))
+            closeSocket(accepted);
     }
 }
 
@@ -176,7 +125,7 @@ void Acceptor::pause(SlotNumber slot, int error)
     // Said once, however long the shortage lasts.
     if (!listener->failing && m_events) {
         listener->failing = true;
-        m_events->wsServer_Error(slot, error, std::string("Cannot accept a connection: ") + std::strerror(error));
+        m_events->wsServer_Error(slot, error, "Cannot accept a connection: " + socketErrorText(error));
         listener = listenerAt(slot);
         if (!listener)
             return;
@@ -187,6 +136,6 @@ void Acceptor::pause(SlotNumber slot, int error)
         if (!listener)
             return;
         listener->retry = 0;
-        m_loop.modify(listener->watch, EPOLLIN);
+        m_loop.modify(listener->watch, Ready::Readable);
     });
 }

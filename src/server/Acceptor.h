@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventLoop.h"
-#include "FileBody.h"
+#include "NativeSocket.h"
 #include "SocketControl.h"
 
 #include <cstdint>
@@ -14,10 +14,9 @@
 // connection taken is offered through wsServer_ConnectionRequest; one that
 // no element took over by the end of that call is refused.
 //
-// Connections never use up the last descriptors: the listener, the files
-// being sent and the settings file can always be opened. Short of them,
-// the owner is asked to make room, and failing that the listener pauses
-// and tries again a little later.
+// Connections never use up the last descriptors (see SocketHeadroom).
+// Short of them, or of sockets, the owner is asked to make room, and
+// failing that the listener pauses and tries again a little later.
 class Acceptor {
 public:
     explicit Acceptor(EventLoop& loop);
@@ -42,7 +41,7 @@ public:
 
 private:
     struct Listener {
-        FileDescriptor socket;
+        OwnedSocket socket;
         EventLoop::WatchId watch = 0;
         EventLoop::TimerId retry = 0;
         // The shortage has been reported and has not passed yet.
@@ -61,7 +60,6 @@ private:
     std::unordered_map<SlotNumber, Listener> m_listeners;
     // Accepted by the system, not yet taken over by an element; with the peer's address.
     std::unordered_map<ConnectionRequestId, std::string> m_waiting;
-    // The descriptor of the connection taken last: how close to the limit
-    // the process runs.
-    int m_lastAccepted = 0;
+    // The connection taken last: how close to the limit the process runs.
+    NativeSocket m_lastAccepted = 0;
 };

@@ -1,16 +1,8 @@
 #include "Connection.h"
 
-#include "DottedAddress.h"
-#include "WouldBlock.h"
+#include "SocketCalls.h"
 
 #include <algorithm>
-#include <cerrno>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
 
 namespace {
 // Data left untaken stays in the system, not in this process: past this
@@ -18,7 +10,7 @@ namespace {
 constexpr std::size_t kMaxInputBytes = 64 * 1024;
 } // namespace
 
-Connection::Connection(int acceptedSocket)
+Connection::Connection(NativeSocket acceptedSocket)
     : socket(acceptedSocket)
 {
 }
@@ -28,9 +20,9 @@ Connection::ReadResult Connection::readSome(std::span<char> buffer)
     const std::size_t room = kMaxInputBytes - std::min(kMaxInputBytes, input.size());
     if (room == 0 || peerShut)
         return ReadResult::Nothing;
-    const ssize_t count = ::recv(socket.get(), buffer.data(), std::min(room, buffer.size()), 0);
+    const std::int64_t count = receiveSome(socket.get(), buffer.data(), std::min(room, buffer.size()));
     if (count < 0)
-        return errno == EINTR || wouldBlock(errno) ? ReadResult::Nothing : ReadResult::Broken;
+        return count == kBlocked ? ReadResult::Nothing : ReadResult::Broken;
     if (count == 0) {
         peerShut = true;
         return ReadResult::Nothing;
@@ -48,8 +40,7 @@ OutgoingQueue::WriteResult Connection::writeSome(OutgoingQueue::SmallBodyBuffer&
     // small answers are made to leave at once from then on: a connection that
     // sends one answer in one write, as most do, never needs to be told.
     if (!sendsAtOnce && (hasWritten || !output.leavesInOneWrite(smallBody.size(), OutgoingQueue::kSliceBytes))) {
-        const int on = 1;
-        ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        sendAtOnce(socket.get());
         sendsAtOnce = true;
     }
     hasWritten = true;
@@ -60,10 +51,10 @@ void Connection::updateInterest(EventLoop& loop)
 {
     std::uint32_t wanted = 0;
     if (!peerShut && input.size() < kMaxInputBytes)
-        wanted |= EPOLLIN;
+        wanted |= Ready::Readable;
     // What waits for the end of the turn needs no readiness event.
     if (!output.empty() && !flushQueued)
-        wanted |= EPOLLOUT;
+        wanted |= Ready::Writable;
     if (wanted == interest)
         return;
     interest = wanted;
@@ -72,9 +63,5 @@ void Connection::updateInterest(EventLoop& loop)
 
 std::string Connection::localAddress() const
 {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
-        return {};
-    return dottedAddress(local) + ":" + std::to_string(ntohs(local.sin_port));
+    return ::localAddress(socket.get());
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventLoop.h"
-#include "FileBody.h"
+#include "NativeSocket.h"
 #include "OutgoingQueue.h"
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 struct Connection {
     enum class ReadResult { Nothing, Arrived, Broken };
 
-    explicit Connection(int acceptedSocket);
+    explicit Connection(NativeSocket acceptedSocket);
 
     // Reads once into `input`, unless it is full or the peer shut its side.
     ReadResult readSome(std::span<char> buffer);
@@ -27,7 +27,7 @@ struct Connection {
     // "192.168.1.5:8080": where the peer reached this server.
     [[nodiscard]] std::string localAddress() const;
 
-    FileDescriptor socket;
+    OwnedSocket socket;
     EventLoop::WatchId watch = 0;
     std::uint32_t interest = 0;
     std::string input;

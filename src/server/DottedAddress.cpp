@@ -2,7 +2,11 @@
 
 #include <array>
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 std::string dottedAddress(const sockaddr_in& address)
 {

@@ -1,72 +1,35 @@
 #include "EventLoop.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
-#include <string>
+#include "SocketCalls.h"
 
-#include <csignal>
-#include <pthread.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <algorithm>
 
 namespace {
-// The wake-up descriptor's token; watches count up from 1.
-constexpr EventLoop::WatchId kWakeUpToken = 0;
-constexpr int kEventsPerWait = 256;
-
-[[noreturn]] void failSystem(const char* what)
-{
-    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-}
+// Room for a busy turn's events from the start.
+constexpr std::size_t kEventsPerWait = 256;
 } // namespace
 
-EventLoop::EventLoop()
-    : m_epoll(::epoll_create1(EPOLL_CLOEXEC))
-    , m_wakeUp(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+EventLoop::EventLoop(ReadinessBackendKind backend)
 {
-    if (m_epoll < 0 || m_wakeUp < 0)
-        failSystem("Cannot make the event loop");
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = kWakeUpToken;
-    if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeUp, &event) != 0)
-        failSystem("Cannot make the event loop");
+    useSockets();
+    m_backend = makeReadinessBackend(backend);
 }
 
-EventLoop::~EventLoop()
-{
-    ::close(m_wakeUp);
-    ::close(m_epoll);
-}
+EventLoop::~EventLoop() = default;
 
-EventLoop::WatchId EventLoop::watch(int fd, std::uint32_t events, Handler handler)
+EventLoop::WatchId EventLoop::watch(NativeSocket socket, std::uint32_t events, Handler handler)
 {
     const WatchId id = m_nextWatch++;
-    epoll_event event{};
-    event.events = events;
-    // Events carry the watch's token rather than the descriptor: a descriptor
-    // closed and reused within one turn never receives its predecessor's
-    // events.
-    event.data.u64 = id;
-    if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0)
-        failSystem("Cannot watch a descriptor");
-    m_watches.emplace(id, Watch{fd, std::move(handler)});
+    m_backend->add(socket, id, events);
+    m_watches.emplace(id, Watch{socket, std::move(handler)});
     return id;
 }
 
 void EventLoop::modify(WatchId id, std::uint32_t events)
 {
     const auto found = m_watches.find(id);
-    if (found == m_watches.end())
-        return;
-    epoll_event event{};
-    event.events = events;
-    event.data.u64 = id;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, found->second.fd, &event);
+    if (found != m_watches.end())
+        m_backend->modify(found->second.socket, id, events);
 }
 
 void EventLoop::unwatch(WatchId id)
@@ -74,13 +37,17 @@ void EventLoop::unwatch(WatchId id)
     const auto found = m_watches.find(id);
     if (found == m_watches.end())
         return;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, found->second.fd, nullptr);
+    m_backend->remove(found->second.socket, id);
     m_watches.erase(found);
 }
 
 void EventLoop::unwatchClosing(WatchId id)
 {
-    m_watches.erase(id);
+    const auto found = m_watches.find(id);
+    if (found == m_watches.end())
+        return;
+    m_backend->removeClosing(found->second.socket, id);
+    m_watches.erase(found);
 }
 
 EventLoop::TimerId EventLoop::runAfter(std::chrono::milliseconds delay, std::function<void()> task)
@@ -112,10 +79,8 @@ void EventLoop::post(std::function<void()> task)
         wasEmpty = m_posted.empty();
         m_posted.push_back(std::move(task));
     }
-    if (wasEmpty) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_wakeUp, &one, sizeof one);
-    }
+    if (wasEmpty)
+        m_backend->wakeUp();
 }
 
 void EventLoop::quit()
@@ -125,33 +90,19 @@ void EventLoop::quit()
 
 void EventLoop::run()
 {
-    // A write to a connection the peer has reset raises SIGPIPE in the
-    // writing thread, and sendfile has no flag to prevent it: blocked here,
-    // it leaves the write failing with EPIPE instead of ending the program.
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-
-    std::array<epoll_event, kEventsPerWait> events{};
+    shieldThreadFromBrokenPipes();
+    std::vector<ReadinessBackend::Event> events;
+    events.reserve(kEventsPerWait);
     m_quit = false;
     while (!m_quit) {
-        const int count = ::epoll_wait(m_epoll, events.data(), kEventsPerWait, waitMilliseconds());
-        if (count < 0 && errno != EINTR)
-            failSystem("The event loop cannot wait");
-        for (int i = 0; i < count; ++i) {
-            const WatchId id = events[i].data.u64;
-            if (id == kWakeUpToken) {
-                std::uint64_t ignored = 0;
-                [[maybe_unused]] const auto read = ::read(m_wakeUp, &ignored, sizeof ignored);
-                continue;
-            }
-            const auto found = m_watches.find(id);
+        m_backend->wait(waitMilliseconds(), events);
+        for (const ReadinessBackend::Event& event : events) {
+            const auto found = m_watches.find(event.token);
             if (found == m_watches.end())
                 continue; // unwatched by an earlier handler of this turn
             // A copy: the handler may unwatch itself.
             const Handler handler = found->second.handler;
-            handler(events[i].events);
+            handler(event.ready);
         }
         runDueTimers();
         runPosted();

@@ -1,16 +1,23 @@
 #pragma once
 
+#include "NativeSocket.h"
+#include "Readiness.h"
+#include "ReadinessBackend.h"
+
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
-// One thread's event loop on epoll: descriptors watched for readiness,
-// timers, work posted from other threads (which wakes the loop), and work
-// run at the end of every turn, after the events of that turn.
+// One thread's event loop: sockets watched for readiness, timers, work
+// posted from other threads (which wakes the loop), and work run at the end
+// of every turn, after the events of that turn. The wait itself is the
+// backend's, chosen when the loop is made (see Readiness.h).
 //
 // Everything but post() and quit() belongs to the loop's own thread.
 class EventLoop {
@@ -19,20 +26,20 @@ public:
     using TimerId = std::uint64_t;
     using Handler = std::function<void(std::uint32_t events)>;
 
-    EventLoop();
+    explicit EventLoop(ReadinessBackendKind backend = defaultReadinessBackend());
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;
     EventLoop& operator=(const EventLoop&) = delete;
 
-    // Calls `handler` with the epoll event bits whenever `fd` is ready for
-    // `events` (errors and hang-ups are always reported). A handler may
-    // watch and unwatch freely, its own descriptor included.
-    WatchId watch(int fd, std::uint32_t events, Handler handler);
+    // Calls `handler` with the Ready:: bits whenever `socket` is ready for
+    // `events` (Ready:: bits; errors and hang-ups are always reported). A
+    // handler may watch and unwatch freely, its own socket included.
+    WatchId watch(NativeSocket socket, std::uint32_t events, Handler handler);
     void modify(WatchId id, std::uint32_t events);
     void unwatch(WatchId id);
-    // As unwatch, for a descriptor that is closed before anything else is
-    // watched: closing it takes it out of the system's set, so telling the
-    // system first would be a system call for nothing.
+    // As unwatch, for a socket that is closed before anything else is
+    // watched: with epoll, closing it takes it out of the system's set, so
+    // telling the system first would be a system call for nothing.
     void unwatchClosing(WatchId id);
 
     TimerId runAfter(std::chrono::milliseconds delay, std::function<void()> task);
@@ -54,7 +61,7 @@ public:
 
 private:
     struct Watch {
-        int fd;
+        NativeSocket socket;
         Handler handler;
     };
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -63,8 +70,7 @@ private:
     void runDueTimers();
     void runPosted();
 
-    int m_epoll = -1;
-    int m_wakeUp = -1;
+    std::unique_ptr<ReadinessBackend> m_backend;
     WatchId m_nextWatch = 1;
     std::unordered_map<WatchId, Watch> m_watches;
     TimerId m_nextTimer = 1;

@@ -1,12 +1,8 @@
 #include "LingeringCloses.h"
 
-#include "WouldBlock.h"
+#include "SocketCalls.h"
 
-#include <cerrno>
 #include <chrono>
-
-#include <sys/epoll.h>
-#include <sys/socket.h>
 
 namespace {
 // How long a connection closed from this end may take to hand over what is
@@ -30,14 +26,14 @@ LingeringCloses::~LingeringCloses()
     }
 }
 
-void LingeringCloses::start(FileDescriptor socket, OutgoingQueue unsent, bool peerShut)
+void LingeringCloses::start(OwnedSocket socket, OutgoingQueue unsent, bool peerShut)
 {
     const std::uint64_t id = m_nextId++;
     Lingering lingering;
     lingering.socket = std::move(socket);
     lingering.output = std::move(unsent);
     lingering.peerShut = peerShut;
-    lingering.interest = EPOLLIN | (lingering.output.empty() ? 0u : EPOLLOUT);
+    lingering.interest = Ready::Readable | (lingering.output.empty() ? 0u : Ready::Writable);
     lingering.watch = m_loop.watch(lingering.socket.get(), lingering.interest,
                                    [this, id](std::uint32_t) { onReady(id); });
     lingering.deadline = m_loop.runAfter(kLinger, [this, id] { end(id); });
@@ -59,23 +55,21 @@ void LingeringCloses::onReady(std::uint64_t id)
             return end(id);
     }
     if (lingering.output.empty() && !lingering.sendingShut) {
-        ::shutdown(lingering.socket.get(), SHUT_WR);
+        shutdownSending(lingering.socket.get());
         lingering.sendingShut = true;
     }
     while (!lingering.peerShut) {
-        const ssize_t count = ::recv(lingering.socket.get(), m_readBuffer.data(), m_readBuffer.size(), 0);
+        const std::int64_t count = receiveSome(lingering.socket.get(), m_readBuffer.data(), m_readBuffer.size());
         if (count == 0)
             lingering.peerShut = true;
-        else if (count < 0 && errno == EINTR)
-            continue;
-        else if (count < 0 && wouldBlock(errno))
+        else if (count == kBlocked)
             break;
         else if (count < 0)
             return end(id);
     }
     if (lingering.peerShut && lingering.sendingShut)
         return end(id);
-    const std::uint32_t wanted = (lingering.peerShut ? 0u : EPOLLIN) | (lingering.output.empty() ? 0u : EPOLLOUT);
+    const std::uint32_t wanted = (lingering.peerShut ? 0u : Ready::Readable) | (lingering.output.empty() ? 0u : Ready::Writable);
     if (wanted != lingering.interest) {
         lingering.interest = wanted;
         m_loop.modify(lingering.watch, wanted);

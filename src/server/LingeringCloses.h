@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventLoop.h"
-#include "FileBody.h"
+#include "NativeSocket.h"
 #include "OutgoingQueue.h"
 
 #include <cstdint>
@@ -27,11 +27,11 @@ public:
     // Takes over a connection's socket, no longer watched by anyone else,
     // with what is still queued for it; `peerShut` when the peer shut its
     // sending side already.
-    void start(FileDescriptor socket, OutgoingQueue unsent, bool peerShut);
+    void start(OwnedSocket socket, OutgoingQueue unsent, bool peerShut);
 
 private:
     struct Lingering {
-        FileDescriptor socket;
+        OwnedSocket socket;
         OutgoingQueue output;
         EventLoop::WatchId watch = 0;
         std::uint32_t interest = 0;

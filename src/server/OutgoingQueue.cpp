@@ -1,28 +1,11 @@
 #include "OutgoingQueue.h"
 
 #include "FileReading.h"
-#include "WouldBlock.h"
+#include "FileSending.h"
+#include "SocketCalls.h"
 
 #include <algorithm>
 #include <string_view>
-
-#include <sys/sendfile.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
-namespace {
-// Head and body in one call; what `sendmsg` returns.
-ssize_t sendTogether(int socket, std::string_view head, std::string_view body)
-{
-    std::array<iovec, 2> parts{{{const_cast<char*>(head.data()), head.size()},
-                                {const_cast<char*>(body.data()), body.size()}}};
-    msghdr message{};
-    message.msg_iov = parts.data();
-    message.msg_iovlen = parts.size();
-    return ::sendmsg(socket, &message, MSG_NOSIGNAL);
-}
-} // namespace
 
 void OutgoingQueue::push(std::string text, FileBody body)
 {
@@ -33,14 +16,14 @@ void OutgoingQueue::push(std::string text, FileBody body)
     m_answers.push_back(std::move(answer));
 }
 
-OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody,
+OutgoingQueue::WriteResult OutgoingQueue::writeSome(NativeSocket socket, std::size_t budget, SmallBodyBuffer& smallBody,
                                                     std::int64_t& written, std::vector<FileMoved>* moved)
 {
     // Whether the first answer's file went further in this call.
     bool frontBodyMoved = false;
     while (!m_answers.empty() && budget > 0) {
         Answer& front = m_answers.front();
-        ssize_t count = 0;
+        std::int64_t count = 0;
         const auto bodySize = static_cast<std::size_t>(front.body.size);
         if (bodySize > 0 && front.goesInOneWrite(smallBody.size(), budget)) {
             std::string_view body;
@@ -58,21 +41,20 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
             if (count > 0) {
                 const auto head = std::min(static_cast<std::size_t>(count), front.text.size());
                 front.textSent = head;
-                front.bodySent = count - static_cast<ssize_t>(head);
+                front.bodySent = count - static_cast<std::int64_t>(head);
                 frontBodyMoved = front.bodySent > 0;
             }
         } else if (front.textSent < front.text.size()) {
             const std::size_t size = std::min(budget, front.text.size() - front.textSent);
             // A head with a file behind it waits for the file's first bytes,
             // so that a small answer leaves in one packet.
-            const int more = front.bodySent < front.body.size ? MSG_MORE : 0;
-            count = ::send(socket, front.text.data() + front.textSent, size, MSG_NOSIGNAL | more);
+            count = sendSome(socket, front.text.data() + front.textSent, size, front.bodySent < front.body.size);
             if (count > 0)
                 front.textSent += static_cast<std::size_t>(count);
         } else if (front.bodySent < front.body.size) {
             const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(budget), front.body.size - front.bodySent);
-            off_t offset = front.body.offset + front.bodySent;
-            count = ::sendfile(socket, front.body.file.get(), &offset, static_cast<std::size_t>(size));
+            count = sendFromFile(socket, front.body, front.body.offset + front.bodySent, static_cast<std::size_t>(size),
+                                 smallBody);
             if (count == 0)
                 return WriteResult::FileShrank;
             if (count > 0) {
@@ -84,11 +66,8 @@ OutgoingQueue::WriteResult OutgoingQueue::writeSome(int socket, std::size_t budg
             frontBodyMoved = false;
             continue;
         }
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return wouldBlock(errno) ? WriteResult::Blocked : WriteResult::Broken;
-        }
+        if (count < 0)
+            return count == kBlocked ? WriteResult::Blocked : WriteResult::Broken;
         budget -= static_cast<std::size_t>(count);
         written += count;
         m_unsent -= count;

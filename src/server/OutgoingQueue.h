@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileBody.h"
+#include "NativeSocket.h"
 
 #include <array>
 #include <cstddef>
@@ -21,7 +22,8 @@ public:
     // A file this small goes out with its head in one call, read into
     // memory first: handing it to sendfile costs more than the copy, for
     // each of the many descriptors a busy server sends. One buffer serves
-    // every queue of a thread.
+    // every queue of a thread; where files go out by reads (Windows), it
+    // bounds each read of a larger file too.
     using SmallBodyBuffer = std::array<char, 16 * 1024>;
 
     enum class WriteResult {
@@ -54,7 +56,7 @@ public:
     // `written`. Answers that went out whole are let go of, their files
     // closed at once. When `moved` is given, every file body that went
     // further is added to it, whole or as far as it went.
-    WriteResult writeSome(int socket, std::size_t budget, SmallBodyBuffer& smallBody, std::int64_t& written,
+    WriteResult writeSome(NativeSocket socket, std::size_t budget, SmallBodyBuffer& smallBody, std::int64_t& written,
                           std::vector<FileMoved>* moved = nullptr);
 
     [[nodiscard]] bool empty() const { return m_answers.empty(); }

@@ -2,8 +2,9 @@
 
 #include <future>
 
-TarnwickServer::TarnwickServer(LogSink& logSink, const Clock* clock)
-    : m_wsServer(m_loop)
+TarnwickServer::TarnwickServer(LogSink& logSink, const Clock* clock, ReadinessBackendKind backend)
+    : m_loop(backend)
+    , m_wsServer(m_loop)
     , m_core(m_wsServer, logSink, clock ? *clock : m_systemClock)
     , m_thread([this] { m_loop.run(); })
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EpollSocketControl.h"
+#include "ReadinessSocketControl.h"
 #include "EventLoop.h"
 #include "ServerCore.h"
 
@@ -17,8 +17,11 @@
 // `logSink` from the I/O thread.
 class TarnwickServer {
 public:
-    // Entries are stamped by `clock`, or by the system's clock when none is given.
-    explicit TarnwickServer(LogSink& logSink, const Clock* clock = nullptr);
+    // Entries are stamped by `clock`, or by the system's clock when none is
+    // given. The engine waits with `backend`: by default the system's own,
+    // or the one TARNWICK_READINESS names.
+    explicit TarnwickServer(LogSink& logSink, const Clock* clock = nullptr,
+                            ReadinessBackendKind backend = chosenReadinessBackend());
     // Stops the I/O thread; the listener and every connection close with it.
     ~TarnwickServer();
     TarnwickServer(const TarnwickServer&) = delete;
@@ -61,7 +64,7 @@ private:
 
     SystemClock m_systemClock;
     mutable EventLoop m_loop;
-    EpollSocketControl m_wsServer;
+    ReadinessSocketControl m_wsServer;
     mutable ServerCore m_core;
     std::thread m_thread;
 };

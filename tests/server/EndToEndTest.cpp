@@ -5,8 +5,8 @@
 #include "HttpText.h"
 #include "LoopbackClient.h"
 #include "MemoryLog.h"
-#include "OpenDescriptors.h"
 #include "OpenFileCache.h"
+#include "ReadinessBackends.h"
 #include "TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +16,14 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <tuple>
+
+#ifndef _WIN32
+#include "OpenDescriptors.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -28,12 +32,13 @@ const std::string kDescriptor = "MIDlet-1: Demo, /icon.png, Demo\r\nMIDlet-Jar-S
                                 "MIDlet-Version: 1.0\r\nMicroEdition-Configuration: CLDC-1.0\r\n"
                                 "MicroEdition-Profile: MIDP-2.0\r\n";
 
-// The whole server on a free loopback port over a real game directory.
-class EndToEnd : public testing::Test {
+// The whole server on a free loopback port over a real game directory,
+// waiting with `backend`.
+class ServerOnLoopback : public testing::Test {
 protected:
-    EndToEnd()
+    explicit ServerOnLoopback(ReadinessBackendKind backend)
         : archive(randomBytes(1024 * 1024))
-        , server(log)
+        , server(log, nullptr, backend)
     {
         games.write("a.jad", kDescriptor);
         games.write("game.jar", archive);
@@ -59,16 +64,31 @@ protected:
     std::uint16_t port = 0;
 };
 
-TEST_F(EndToEnd, CurlFetchesTheDescriptorByteExact)
+// On each backend in turn.
+class EndToEnd : public ServerOnLoopback, public testing::WithParamInterface<ReadinessBackendKind> {
+protected:
+    EndToEnd()
+        : ServerOnLoopback(GetParam())
+    {
+    }
+};
+
+TEST_P(EndToEnd, CurlFetchesTheDescriptorByteExact)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "curl and python are the build machine's, not the Windows side's";
+#endif
     EXPECT_EQ(commandOutput("curl -s -i " + url("/a.jad")), "HTTP/1.0 200 OK\r\nContent-Length:" + std::to_string(kDescriptor.size()) +
                                                       "\r\nContent-type:text/vnd.sun.j2me.app-descriptor\r\n"
                                                       "Server:Corvelle Server\r\n\r\n" +
                                                       kDescriptor);
 }
 
-TEST_F(EndToEnd, PythonFetchesTheArchiveByteExact)
+TEST_P(EndToEnd, PythonFetchesTheArchiveByteExact)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "curl and python are the build machine's, not the Windows side's";
+#endif
     const std::string script = "import http.client, sys\n"
                                "c = http.client.HTTPConnection('127.0.0.1', " +
         std::to_string(port) +
@@ -94,13 +114,21 @@ std::ostream& operator<<(std::ostream& out, const SizeCase& c)
     return out << c.size << " bytes to a buffer of " << c.receiveBuffer;
 }
 
-class FileSizes : public EndToEnd, public testing::WithParamInterface<SizeCase> {};
+class FileSizes : public ServerOnLoopback,
+                  public testing::WithParamInterface<std::tuple<ReadinessBackendKind, SizeCase>> {
+protected:
+    FileSizes()
+        : ServerOnLoopback(std::get<0>(GetParam()))
+    {
+    }
+    [[nodiscard]] const SizeCase& size() const { return std::get<1>(GetParam()); }
+};
 
 TEST_P(FileSizes, GoOutByteExactAndInOrder)
 {
-    const std::string file = randomBytes(GetParam().size, static_cast<std::uint32_t>(GetParam().size));
+    const std::string file = randomBytes(size().size, static_cast<std::uint32_t>(size().size));
     games.write("sized.jar", file);
-    auto client = connect(GetParam().receiveBuffer);
+    auto client = connect(size().receiveBuffer);
     client->send(get("/sized.jar") + get("/a.jad") + get("/sized.jar"));
     for (const std::string& expected : {file, kDescriptor, file}) {
         const auto answer = client->readResponse(30000);
@@ -111,14 +139,14 @@ TEST_P(FileSizes, GoOutByteExactAndInOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     AroundSlicesAndBuffers, FileSizes,
-    testing::Values(SizeCase{0, 0}, SizeCase{1, 0}, SizeCase{16 * 1024, 0}, SizeCase{16 * 1024 + 1, 0},
+    testing::Combine(everyReadinessBackend(), testing::Values(SizeCase{0, 0}, SizeCase{1, 0}, SizeCase{16 * 1024, 0}, SizeCase{16 * 1024 + 1, 0},
                     SizeCase{16 * 1024, 4096}, SizeCase{128 * 1024 - 1, 0}, SizeCase{128 * 1024, 0},
                     SizeCase{128 * 1024 + 1, 0}, SizeCase{256 * 1024 + 1, 0}, SizeCase{4 * 1024 * 1024 + 7, 0},
-                    SizeCase{64 * 1024 - 1, 4096}, SizeCase{128 * 1024 + 1, 4096}, SizeCase{3 * 1024 * 1024 + 5, 4096}));
+                    SizeCase{64 * 1024 - 1, 4096}, SizeCase{128 * 1024 + 1, 4096}, SizeCase{3 * 1024 * 1024 + 5, 4096})));
 
 // A range goes out from the file at its offset, through the small-file
 // path and through sendfile alike.
-TEST_F(EndToEnd, ResumesADownloadFromTheMiddleOfTheFile)
+TEST_P(EndToEnd, ResumesADownloadFromTheMiddleOfTheFile)
 {
     const std::string file = randomBytes(300 * 1024, 7);
     games.write("big.jar", file);
@@ -136,7 +164,7 @@ TEST_F(EndToEnd, ResumesADownloadFromTheMiddleOfTheFile)
     }
 }
 
-TEST_F(EndToEnd, AssemblesRequestsDrippedOrSplitInsideTheBlankLine)
+TEST_P(EndToEnd, AssemblesRequestsDrippedOrSplitInsideTheBlankLine)
 {
     auto client = connect();
     for (char c : get("/a.jad")) {
@@ -153,7 +181,7 @@ TEST_F(EndToEnd, AssemblesRequestsDrippedOrSplitInsideTheBlankLine)
     }
 }
 
-TEST_F(EndToEnd, AWapPhoneThatNamesItsCharsetsFirstGetsTheDeck)
+TEST_P(EndToEnd, AWapPhoneThatNamesItsCharsetsFirstGetsTheDeck)
 {
     server.setGameList(true);
     const std::string request = "GET / HTTP/1.0\r\nAccept-Charset: utf-8\r\nAccept-Language: en\r\n"
@@ -170,7 +198,7 @@ TEST_F(EndToEnd, AWapPhoneThatNamesItsCharsetsFirstGetsTheDeck)
     EXPECT_TRUE(page->body.find("<wml>") != std::string::npos) << page->body;
 }
 
-TEST_F(EndToEnd, SkipsABodyByItsLengthAndAnswersPipelinedRequestsInOrder)
+TEST_P(EndToEnd, SkipsABodyByItsLengthAndAnswersPipelinedRequestsInOrder)
 {
     auto client = connect();
     client->send("POST /x HTTP/1.0\r\nContent-Length: 4\r\n\r\nGET " + get("/game.jar") +
@@ -184,7 +212,7 @@ TEST_F(EndToEnd, SkipsABodyByItsLengthAndAnswersPipelinedRequestsInOrder)
     EXPECT_EQ(jad->body, kDescriptor);
 }
 
-TEST_F(EndToEnd, AnswersEveryPipelinedDownloadOfAPeerThatReadsLate)
+TEST_P(EndToEnd, AnswersEveryPipelinedDownloadOfAPeerThatReadsLate)
 {
     auto slowReader = connect();
     std::string pipelined;
@@ -204,7 +232,7 @@ TEST_F(EndToEnd, AnswersEveryPipelinedDownloadOfAPeerThatReadsLate)
     }
 }
 
-TEST_F(EndToEnd, AnswersEverythingToAPeerThatShutsItsSendingSideAfterAsking)
+TEST_P(EndToEnd, AnswersEverythingToAPeerThatShutsItsSendingSideAfterAsking)
 {
     auto client = connect();
     client->send(get("/game.jar") + get("/a.jad") + get("/missing.jad") + get("/game.jar"));
@@ -220,7 +248,7 @@ TEST_F(EndToEnd, AnswersEverythingToAPeerThatShutsItsSendingSideAfterAsking)
     EXPECT_TRUE(client->receivedWithin(0).empty());
 }
 
-TEST_F(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
+TEST_P(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
 {
     auto first = connect();
     auto second = connect();
@@ -246,6 +274,10 @@ TEST_F(EndToEnd, NumbersSlotsAndKeepsServingOpenConnectionsAcrossStopAndStart)
     EXPECT_TRUE(third->readResponse());
 }
 
+#ifndef _WIN32
+// Which files a process holds open is asked of /proc here; on Windows a
+// file held open shows otherwise (it cannot be deleted), and those checks
+// belong to its file layer.
 // A collection on a memory card must be free to eject once the server is
 // done with it: no file of it stays open past a short idle time, nor after
 // the server stops, fails to start or moves to another folder.
@@ -269,14 +301,14 @@ protected:
     }
 };
 
-TEST_F(HeldFiles, NoneAfterTheServerStops)
+TEST_P(HeldFiles, NoneAfterTheServerStops)
 {
     serveSomeFiles();
     server.stopListening();
     EXPECT_TRUE(noneHeld()) << testing::PrintToString(filesHeldOpenIn(games.path()));
 }
 
-TEST_F(HeldFiles, NoneAfterAStartThatFails)
+TEST_P(HeldFiles, NoneAfterAStartThatFails)
 {
     serveSomeFiles();
     MemoryLog otherLog;
@@ -287,7 +319,7 @@ TEST_F(HeldFiles, NoneAfterAStartThatFails)
     EXPECT_TRUE(noneHeld());
 }
 
-TEST_F(HeldFiles, NoneInAGameDirectoryLeftForAnother)
+TEST_P(HeldFiles, NoneInAGameDirectoryLeftForAnother)
 {
     serveSomeFiles();
     TempDirectory other;
@@ -295,7 +327,7 @@ TEST_F(HeldFiles, NoneInAGameDirectoryLeftForAnother)
     EXPECT_TRUE(noneHeld());
 }
 
-TEST_F(HeldFiles, NoneAFewSecondsAfterTheLastRequest)
+TEST_P(HeldFiles, NoneAFewSecondsAfterTheLastRequest)
 {
     serveSomeFiles();
     const auto served = std::chrono::steady_clock::now();
@@ -305,7 +337,10 @@ TEST_F(HeldFiles, NoneAFewSecondsAfterTheLastRequest)
         << "kept for the next phone meanwhile";
 }
 
-TEST_F(EndToEnd, StopStartAndANewDirectoryFromAnotherThreadLoseNoDownload)
+INSTANTIATE_TEST_SUITE_P(Backends, HeldFiles, everyReadinessBackend(), backendTestName);
+#endif
+
+TEST_P(EndToEnd, StopStartAndANewDirectoryFromAnotherThreadLoseNoDownload)
 {
     TempDirectory other;
     other.write("a.jad", "other");
@@ -339,7 +374,7 @@ TEST_F(EndToEnd, StopStartAndANewDirectoryFromAnotherThreadLoseNoDownload)
     EXPECT_EQ(response->body, "other");
 }
 
-TEST_F(EndToEnd, ReleasesASlotWhosePeerLeavesSilentlyAndLogsNothing)
+TEST_P(EndToEnd, ReleasesASlotWhosePeerLeavesSilentlyAndLogsNothing)
 {
     {
         auto silent = connect();
@@ -352,7 +387,7 @@ TEST_F(EndToEnd, ReleasesASlotWhosePeerLeavesSilentlyAndLogsNothing)
     EXPECT_EQ(log.entries().size(), 1u);
 }
 
-TEST_F(EndToEnd, ServesTwoHundredSimultaneousConnectionsByteExact)
+TEST_P(EndToEnd, ServesTwoHundredSimultaneousConnectionsByteExact)
 {
     std::vector<std::unique_ptr<LoopbackClient>> clients;
     for (int i = 0; i < 200; ++i) {
@@ -366,7 +401,7 @@ TEST_F(EndToEnd, ServesTwoHundredSimultaneousConnectionsByteExact)
     }
 }
 
-TEST_F(EndToEnd, AnswersFramingErrorsAndClosesWithoutDisturbingOthers)
+TEST_P(EndToEnd, AnswersFramingErrorsAndClosesWithoutDisturbingOthers)
 {
     const std::vector<std::string> framingErrors = {
         "GET / HTTP/1.0\r\nX: " + std::string(70 * 1024, 'x'),
@@ -400,7 +435,7 @@ TEST_F(EndToEnd, AnswersFramingErrorsAndClosesWithoutDisturbingOthers)
     EXPECT_TRUE(response->body == archive);
 }
 
-TEST_F(EndToEnd, SurvivesPeersThatResetInTheMiddleOfADownloadAndLogsHowFarEachGot)
+TEST_P(EndToEnd, SurvivesPeersThatResetInTheMiddleOfADownloadAndLogsHowFarEachGot)
 {
     const std::string big = randomBytes(16 * 1024 * 1024);
     games.write("big.jar", big);
@@ -425,7 +460,7 @@ TEST_F(EndToEnd, SurvivesPeersThatResetInTheMiddleOfADownloadAndLogsHowFarEachGo
     EXPECT_TRUE(response->body == archive);
 }
 
-TEST_F(EndToEnd, EndsTheConnectionOfAFileThatShrinksWhileItIsSent)
+TEST_P(EndToEnd, EndsTheConnectionOfAFileThatShrinksWhileItIsSent)
 {
     const std::string big = randomBytes(32 * 1024 * 1024);
     const auto path = games.write("big.jar", big);
@@ -447,7 +482,7 @@ TEST_F(EndToEnd, EndsTheConnectionOfAFileThatShrinksWhileItIsSent)
     EXPECT_FALSE(log.contains("big.jar closed after"));
 }
 
-TEST_F(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
+TEST_P(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
 {
     // More than the system's buffers take, so that the rest waits here.
     constexpr std::size_t kFirst = 8 * 1024 * 1024;
@@ -462,7 +497,7 @@ TEST_F(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
     // when it was asked for, whatever happens to the file after.
     std::size_t wanted = 0;
     ASSERT_TRUE(eventually([&] {
-        ::utimensat(AT_FDCWD, small.c_str(), nullptr, 0);
+        std::filesystem::last_write_time(small, std::filesystem::file_time_type::clock::now());
         wanted += 64 * 1024;
         EXPECT_TRUE(client->readBytes(wanted));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -480,7 +515,7 @@ TEST_F(EndToEnd, EndsTheConnectionOfASmallFileThatShrankWhileItWaitedItsTurn)
     EXPECT_TRUE(log.contains("small.jar shrank while it was sent; the connection was closed after 0 of 1,000 bytes"));
 }
 
-TEST_F(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
+TEST_P(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
 {
     const std::string first = randomBytes(8 * 1024 * 1024);
     const auto path = games.write("big.jar", first);
@@ -498,6 +533,8 @@ TEST_F(EndToEnd, SendsAFileThatGrowsAtTheLengthItHadWhenAsked)
     EXPECT_EQ(next->body, kDescriptor);
 }
 
+INSTANTIATE_TEST_SUITE_P(Backends, EndToEnd, everyReadinessBackend(), backendTestName);
+
 } // namespace
 
 namespace {
@@ -512,7 +549,7 @@ protected:
     }
 };
 
-TEST_F(ShortLimits, CloseSilentAndDrippingConnectionsButNotBusyOnes)
+TEST_P(ShortLimits, CloseSilentAndDrippingConnectionsButNotBusyOnes)
 {
     const auto start = std::chrono::steady_clock::now();
     auto silent = connect();
@@ -532,7 +569,7 @@ TEST_F(ShortLimits, CloseSilentAndDrippingConnectionsButNotBusyOnes)
     EXPECT_TRUE(eventually([&] { return log.contains(" - Closed "); }, 3000));
 }
 
-TEST_F(ShortLimits, NeverCloseADownloadThatStallsLongerThanTheLimits)
+TEST_P(ShortLimits, NeverCloseADownloadThatStallsLongerThanTheLimits)
 {
     const std::string big = randomBytes(4 * 1024 * 1024);
     games.write("big.jar", big);
@@ -545,6 +582,9 @@ TEST_F(ShortLimits, NeverCloseADownloadThatStallsLongerThanTheLimits)
     EXPECT_TRUE(response->body == big);
 }
 
+#ifndef _WIN32
+// A limit of descriptors to lower is POSIX's; Windows runs short of sockets
+// only when the whole system does, which a test cannot bring about.
 // Lowers the limit of descriptors so that the next connection the server
 // takes would use one of the few it keeps in reserve; restores it after.
 class FewDescriptors {
@@ -565,7 +605,7 @@ private:
     rlimit m_original{};
 };
 
-TEST_F(EndToEnd, MakesRoomForANewPhoneByClosingTheLongestIdleConnection)
+TEST_P(EndToEnd, MakesRoomForANewPhoneByClosingTheLongestIdleConnection)
 {
     std::vector<std::unique_ptr<LoopbackClient>> idle;
     for (int i = 0; i < 4; ++i) {
@@ -585,7 +625,7 @@ TEST_F(EndToEnd, MakesRoomForANewPhoneByClosingTheLongestIdleConnection)
     EXPECT_TRUE(eventually([&] { return log.contains("to make room when descriptors ran short"); }));
 }
 
-TEST_F(EndToEnd, LogsAnAcceptTheSystemRefusesAndKeepsListening)
+TEST_P(EndToEnd, LogsAnAcceptTheSystemRefusesAndKeepsListening)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizers' own checks need free descriptors, which this test uses up";
@@ -617,5 +657,9 @@ TEST_F(EndToEnd, LogsAnAcceptTheSystemRefusesAndKeepsListening)
     busy[0]->send("d HTTP/1.0\r\n\r\n");
     EXPECT_TRUE(busy[0]->readResponse());
 }
+
+#endif
+
+INSTANTIATE_TEST_SUITE_P(Backends, ShortLimits, everyReadinessBackend(), backendTestName);
 
 } // namespace

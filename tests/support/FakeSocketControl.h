@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-
 // The socket array in memory: what a test feeds in is what GetData hands
 // over, and every send is recorded per slot.
 class FakeSocketControl final : public SocketControl {

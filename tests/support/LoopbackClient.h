@@ -6,13 +6,7 @@
 #include <string>
 #include <utility>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "TestSockets.h"
 
 // A plain TCP client on loopback. Every wait is bounded; the server runs on
 // its own thread meanwhile.
@@ -24,33 +18,34 @@ public:
         [[nodiscard]] std::string statusLine() const { return head.substr(0, head.find("\r\n")); }
     };
 
-    LoopbackClient() = default;
+    LoopbackClient() { startTestSockets(); }
     LoopbackClient(const LoopbackClient&) = delete;
     LoopbackClient& operator=(const LoopbackClient&) = delete;
     ~LoopbackClient()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd != kNoTestSocket)
+            closeTestSocket(m_fd);
     }
 
     // False when refused or not connected in time. A receive buffer of
     // `receiveBuffer` bytes (0: the system's) makes a slow reader.
     bool connectTo(std::uint16_t port, int timeoutMs = 5000, int receiveBuffer = 0)
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        makeNonBlocking(m_fd);
         if (receiveBuffer > 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer), sizeof receiveBuffer);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
             return true;
-        if (errno != EINPROGRESS || !waitFor(POLLOUT, timeoutMs))
+        if (!connectInProgress() || !waitFor(POLLOUT, timeoutMs))
             return false;
         int error = 0;
         socklen_t length = sizeof error;
-        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
         return error == 0;
     }
 
@@ -58,10 +53,10 @@ public:
     {
         std::size_t sent = 0;
         while (sent < data.size()) {
-            const ssize_t count = ::send(m_fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            const auto count = ::send(m_fd, data.data() + sent, static_cast<int>(data.size() - sent), kNoBrokenPipeSignal);
             if (count > 0)
                 sent += static_cast<std::size_t>(count);
-            else if (count < 0 && errno == EAGAIN)
+            else if (count < 0 && lastCallWouldBlock())
                 waitFor(POLLOUT, 1000);
             else
                 return;
@@ -69,15 +64,15 @@ public:
     }
 
     // The peer's sending side only: answers may still come.
-    void shutdownSending() { ::shutdown(m_fd, SHUT_WR); }
+    void shutdownSending() { ::shutdown(m_fd, kShutSending); }
 
     // Closes at once with a reset, as a phone that loses the network does.
     void abort()
     {
         const linger hard{1, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        ::close(m_fd);
-        m_fd = -1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+        closeTestSocket(m_fd);
+        m_fd = kNoTestSocket;
     }
 
     // The next response, framed by its Content-Length; nothing on time-out.
@@ -144,31 +139,30 @@ private:
 
     bool waitFor(short events, int timeoutMs)
     {
-        pollfd watched{m_fd, events, 0};
-        return ::poll(&watched, 1, timeoutMs) > 0;
+        return pollTestSocket(m_fd, events, timeoutMs) > 0;
     }
 
     // Reads what comes before the deadline; false on time-out or close.
     bool fill(TimePoint deadline)
     {
-        if (m_closed || m_fd < 0)
+        if (m_closed || m_fd == kNoTestSocket)
             return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !waitFor(POLLIN, static_cast<int>(left.count())))
             return false;
         char buffer[64 * 1024];
-        const ssize_t count = ::recv(m_fd, buffer, sizeof buffer, 0);
+        const auto count = ::recv(m_fd, buffer, sizeof buffer, 0);
         if (count > 0) {
             m_received.append(buffer, static_cast<std::size_t>(count));
             return true;
         }
-        if (count < 0 && errno == EAGAIN)
+        if (count < 0 && lastCallWouldBlock())
             return true;
         m_closed = true;
         return false;
     }
 
-    int m_fd = -1;
+    TestSocket m_fd = kNoTestSocket;
     std::string m_received;
     bool m_closed = false;
 };

@@ -17,12 +17,12 @@
 // I/O thread. Events are raised from that loop only, never from inside a
 // call, so a handler may load, unload or close elements freely. All calls
 // belong to the loop's thread.
-class EpollSocketControl final : public SocketControl {
+class ReadinessSocketControl final : public SocketControl {
 public:
-    explicit EpollSocketControl(EventLoop& loop);
-    ~EpollSocketControl() override;
-    EpollSocketControl(const EpollSocketControl&) = delete;
-    EpollSocketControl& operator=(const EpollSocketControl&) = delete;
+    explicit ReadinessSocketControl(EventLoop& loop);
+    ~ReadinessSocketControl() override;
+    ReadinessSocketControl(const ReadinessSocketControl&) = delete;
+    ReadinessSocketControl& operator=(const ReadinessSocketControl&) = delete;
 
     void setEventHandler(SocketEvents* events) override
     {

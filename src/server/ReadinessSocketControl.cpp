@@ -1,10 +1,8 @@
-#include "EpollSocketControl.h"
+#include "ReadinessSocketControl.h"
 
 #include <utility>
 
-#include <sys/epoll.h>
-
-EpollSocketControl::EpollSocketControl(EventLoop& loop)
+ReadinessSocketControl::ReadinessSocketControl(EventLoop& loop)
     : m_loop(loop)
 {
     m_elements[0];
@@ -22,7 +20,7 @@ EpollSocketControl::EpollSocketControl(EventLoop& loop)
     });
 }
 
-EpollSocketControl::~EpollSocketControl()
+ReadinessSocketControl::~ReadinessSocketControl()
 {
     m_loop.removeEndOfTurn(m_endOfTurn);
     for (auto& [slot, found] : m_elements) {
@@ -31,12 +29,12 @@ EpollSocketControl::~EpollSocketControl()
     }
 }
 
-void EpollSocketControl::Load(SlotNumber slot)
+void ReadinessSocketControl::Load(SlotNumber slot)
 {
     m_elements.try_emplace(slot);
 }
 
-void EpollSocketControl::Unload(SlotNumber slot)
+void ReadinessSocketControl::Unload(SlotNumber slot)
 {
     if (!element(slot) || slot == 0)
         return;
@@ -45,7 +43,7 @@ void EpollSocketControl::Unload(SlotNumber slot)
     m_elements.erase(slot);
 }
 
-SocketState EpollSocketControl::State(SlotNumber slot) const
+SocketState ReadinessSocketControl::State(SlotNumber slot) const
 {
     const Element* found = element(slot);
     if (!found)
@@ -55,7 +53,7 @@ SocketState EpollSocketControl::State(SlotNumber slot) const
     return found->connection ? SocketState::Connected : SocketState::Closed;
 }
 
-void EpollSocketControl::Close(SlotNumber slot)
+void ReadinessSocketControl::Close(SlotNumber slot)
 {
     if (!element(slot))
         return;
@@ -63,19 +61,19 @@ void EpollSocketControl::Close(SlotNumber slot)
     closeConnection(slot);
 }
 
-void EpollSocketControl::Drop(SlotNumber slot)
+void ReadinessSocketControl::Drop(SlotNumber slot)
 {
     // Gone at once, with whatever was still queued for it.
     release(slot);
 }
 
-void EpollSocketControl::LocalPort(SlotNumber slot, std::int32_t port)
+void ReadinessSocketControl::LocalPort(SlotNumber slot, std::int32_t port)
 {
     if (Element* found = element(slot))
         found->localPort = port;
 }
 
-bool EpollSocketControl::Listen(SlotNumber slot, std::string& error)
+bool ReadinessSocketControl::Listen(SlotNumber slot, std::string& error)
 {
     const Element* found = element(slot);
     if (!found) {
@@ -89,7 +87,7 @@ bool EpollSocketControl::Listen(SlotNumber slot, std::string& error)
     return m_acceptor.listen(slot, static_cast<std::uint16_t>(found->localPort), error);
 }
 
-void EpollSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
+void ReadinessSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
 {
     Element* found = element(slot);
     if (!found)
@@ -98,15 +96,15 @@ void EpollSocketControl::Accept(SlotNumber slot, ConnectionRequestId requestId)
     if (!peer)
         return;
     closeConnection(slot);
-    auto connection = std::make_unique<Connection>(static_cast<int>(requestId));
+    auto connection = std::make_unique<Connection>(static_cast<NativeSocket>(requestId));
     found->remoteHostIP = std::move(*peer);
-    connection->interest = EPOLLIN;
-    connection->watch = m_loop.watch(connection->socket.get(), EPOLLIN,
+    connection->interest = Ready::Readable;
+    connection->watch = m_loop.watch(connection->socket.get(), Ready::Readable,
                                      [this, slot](std::uint32_t events) { onConnectionReady(slot, events); });
     found->connection = std::move(connection);
 }
 
-std::string EpollSocketControl::GetData(SlotNumber slot)
+std::string ReadinessSocketControl::GetData(SlotNumber slot)
 {
     Connection* connection = connectionAt(slot);
     if (!connection)
@@ -117,14 +115,14 @@ std::string EpollSocketControl::GetData(SlotNumber slot)
     return data;
 }
 
-void EpollSocketControl::SendData(SlotNumber slot, std::string data)
+void ReadinessSocketControl::SendData(SlotNumber slot, std::string data)
 {
     if (data.empty())
         return;
     SendFile(slot, std::move(data), FileBody{});
 }
 
-void EpollSocketControl::SendFile(SlotNumber slot, std::string head, FileBody body)
+void ReadinessSocketControl::SendFile(SlotNumber slot, std::string head, FileBody body)
 {
     Connection* connection = connectionAt(slot);
     // A connection that is gone by the time of sending takes nothing.
@@ -135,25 +133,25 @@ void EpollSocketControl::SendFile(SlotNumber slot, std::string head, FileBody bo
         m_toFlush.push_back(slot);
 }
 
-std::int64_t EpollSocketControl::unsentBytes(SlotNumber slot) const
+std::int64_t ReadinessSocketControl::unsentBytes(SlotNumber slot) const
 {
     const Connection* connection = connectionAt(slot);
     return connection ? connection->output.unsentBytes() : 0;
 }
 
-std::size_t EpollSocketControl::unsentAnswers(SlotNumber slot) const
+std::size_t ReadinessSocketControl::unsentAnswers(SlotNumber slot) const
 {
     const Connection* connection = connectionAt(slot);
     return connection ? connection->output.unsentAnswers() : 0;
 }
 
-std::string EpollSocketControl::RemoteHostIP(SlotNumber slot) const
+std::string ReadinessSocketControl::RemoteHostIP(SlotNumber slot) const
 {
     const Element* found = element(slot);
     return found ? found->remoteHostIP : std::string();
 }
 
-std::string EpollSocketControl::localAddress(SlotNumber slot) const
+std::string ReadinessSocketControl::localAddress(SlotNumber slot) const
 {
     // Asked for rarely (a descriptor repaired for a request without a Host
     // field): the system is asked then, not for every connection.
@@ -161,31 +159,31 @@ std::string EpollSocketControl::localAddress(SlotNumber slot) const
     return connection ? connection->localAddress() : std::string();
 }
 
-EpollSocketControl::Element* EpollSocketControl::element(SlotNumber slot)
+ReadinessSocketControl::Element* ReadinessSocketControl::element(SlotNumber slot)
 {
     const auto found = m_elements.find(slot);
     return found == m_elements.end() ? nullptr : &found->second;
 }
 
-const EpollSocketControl::Element* EpollSocketControl::element(SlotNumber slot) const
+const ReadinessSocketControl::Element* ReadinessSocketControl::element(SlotNumber slot) const
 {
     const auto found = m_elements.find(slot);
     return found == m_elements.end() ? nullptr : &found->second;
 }
 
-Connection* EpollSocketControl::connectionAt(SlotNumber slot)
+Connection* ReadinessSocketControl::connectionAt(SlotNumber slot)
 {
     Element* found = element(slot);
     return found ? found->connection.get() : nullptr;
 }
 
-const Connection* EpollSocketControl::connectionAt(SlotNumber slot) const
+const Connection* ReadinessSocketControl::connectionAt(SlotNumber slot) const
 {
     const Element* found = element(slot);
     return found ? found->connection.get() : nullptr;
 }
 
-std::unique_ptr<Connection> EpollSocketControl::release(SlotNumber slot, Afterwards afterwards)
+std::unique_ptr<Connection> ReadinessSocketControl::release(SlotNumber slot, Afterwards afterwards)
 {
     Element* found = element(slot);
     if (!found || !found->connection)
@@ -197,21 +195,21 @@ std::unique_ptr<Connection> EpollSocketControl::release(SlotNumber slot, Afterwa
     return std::move(found->connection);
 }
 
-void EpollSocketControl::onConnectionReady(SlotNumber slot, std::uint32_t events)
+void ReadinessSocketControl::onConnectionReady(SlotNumber slot, std::uint32_t events)
 {
     Connection* connection = connectionAt(slot);
     if (!connection)
         return;
     // A reset, or both directions down: nothing more can be sent.
-    if (events & (EPOLLERR | EPOLLHUP))
+    if (events & (Ready::Error | Ready::HangUp))
         return lose(slot);
-    if (events & EPOLLOUT) {
+    if (events & Ready::Writable) {
         flush(slot);
         connection = connectionAt(slot);
         if (!connection)
             return;
     }
-    if (events & EPOLLIN) {
+    if (events & Ready::Readable) {
         const Connection::ReadResult read = connection->readSome(m_readBuffer);
         if (read == Connection::ReadResult::Broken)
             return lose(slot);
@@ -221,7 +219,7 @@ void EpollSocketControl::onConnectionReady(SlotNumber slot, std::uint32_t events
     settle(slot);
 }
 
-void EpollSocketControl::flush(SlotNumber slot)
+void ReadinessSocketControl::flush(SlotNumber slot)
 {
     Connection* connection = connectionAt(slot);
     if (!connection)
@@ -239,7 +237,7 @@ void EpollSocketControl::flush(SlotNumber slot)
     settle(slot);
 }
 
-void EpollSocketControl::reportFilesMoved(SlotNumber slot)
+void ReadinessSocketControl::reportFilesMoved(SlotNumber slot)
 {
     if (!m_events)
         return;
@@ -247,7 +245,7 @@ void EpollSocketControl::reportFilesMoved(SlotNumber slot)
         m_events->wsServer_FileProgress(slot, file.path, file.sent, file.size);
 }
 
-void EpollSocketControl::settle(SlotNumber slot)
+void ReadinessSocketControl::settle(SlotNumber slot)
 {
     Connection* connection = connectionAt(slot);
     if (!connection)
@@ -259,7 +257,7 @@ void EpollSocketControl::settle(SlotNumber slot)
         m_events->wsServer_Close(slot);
 }
 
-void EpollSocketControl::lose(SlotNumber slot, bool fileShrank)
+void ReadinessSocketControl::lose(SlotNumber slot, bool fileShrank)
 {
     std::unique_ptr<Connection> lost = release(slot);
     if (!lost)
@@ -272,7 +270,7 @@ void EpollSocketControl::lose(SlotNumber slot, bool fileShrank)
         m_events->wsServer_Close(slot);
 }
 
-void EpollSocketControl::closeConnection(SlotNumber slot)
+void ReadinessSocketControl::closeConnection(SlotNumber slot)
 {
     std::unique_ptr<Connection> closed = release(slot, Afterwards::KeptOpen);
     if (!closed)

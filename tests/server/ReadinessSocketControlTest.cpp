@@ -1,12 +1,12 @@
-#include "EpollSocketControl.h"
+#include "ReadinessSocketControl.h"
 
 #include "Eventually.h"
 #include "LoopbackClient.h"
+#include "NativeFile.h"
+#include "ReadinessBackends.h"
 #include "TempDirectory.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
 
 #include <future>
 #include <map>
@@ -19,7 +19,7 @@ namespace {
 // the next element.
 class RecordingEvents final : public SocketEvents {
 public:
-    explicit RecordingEvents(EpollSocketControl& sockets)
+    explicit RecordingEvents(ReadinessSocketControl& sockets)
         : m_sockets(sockets)
     {
     }
@@ -51,14 +51,15 @@ public:
     std::map<SlotNumber, std::vector<std::string>> filesMoved;
 
 private:
-    EpollSocketControl& m_sockets;
+    ReadinessSocketControl& m_sockets;
 };
 
-// The socket array on an event loop of its own thread; the test reaches it
-// only through that thread.
-class EpollSocketControlTest : public testing::Test {
+// The socket array on an event loop of its own thread, waiting with the
+// backend of the test's parameter; the test reaches it only through that
+// thread.
+class ReadinessSocketControlTest : public testing::TestWithParam<ReadinessBackendKind> {
 protected:
-    EpollSocketControlTest()
+    ReadinessSocketControlTest()
     {
         sockets.setEventHandler(&events);
         onLoop([this] {
@@ -68,7 +69,7 @@ protected:
         });
         port = onLoop([this] { return sockets.boundPort(0); });
     }
-    ~EpollSocketControlTest() override
+    ~ReadinessSocketControlTest() override
     {
         loop.quit();
         thread.join();
@@ -88,8 +89,8 @@ protected:
         return eventually([&] { return onLoop(condition); }, timeoutMs);
     }
 
-    EventLoop loop;
-    EpollSocketControl sockets{loop};
+    EventLoop loop{GetParam()};
+    ReadinessSocketControl sockets{loop};
     RecordingEvents events{sockets};
     std::thread thread{[this] { loop.run(); }};
     std::uint16_t port = 0;
@@ -104,7 +105,7 @@ std::string allByteValues()
     return bytes;
 }
 
-TEST_F(EpollSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeersClose)
+TEST_P(ReadinessSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeersClose)
 {
     EXPECT_EQ(onLoop([this] { return sockets.State(0); }), SocketState::Listening);
     LoopbackClient client;
@@ -136,7 +137,7 @@ TEST_F(EpollSocketControlTest, AcceptsCarriesEveryByteBothWaysAndReportsThePeers
     });
 }
 
-TEST_F(EpollSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
+TEST_P(ReadinessSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
 {
     LoopbackClient client;
     ASSERT_TRUE(client.connectTo(port));
@@ -155,13 +156,13 @@ TEST_F(EpollSocketControlTest, ClosingAConnectionDeliversWhatWasQueuedFirst)
 
 // A phone's install is followed by how far its archive went: a large file
 // in steps up to its whole size, a small one whole at once.
-TEST_F(EpollSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
+TEST_P(ReadinessSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
 {
     TempDirectory files;
     const std::string large(3 * OutgoingQueue::kSliceBytes + 5, 'L');
     const auto open = [&](const std::string& name, const std::string& contents) {
         const std::string path = files.write(name, contents).string();
-        return FileBody{SharedDescriptor(FileDescriptor(::open(path.c_str(), O_RDONLY))),
+        return FileBody{SharedDescriptor(FileDescriptor(openForReading(path).file)),
                         static_cast<std::int64_t>(contents.size()), name, 0, nullptr};
     };
     LoopbackClient client;
@@ -188,7 +189,7 @@ TEST_F(EpollSocketControlTest, ReportsHowFarEachFileWentUntilItIsWhole)
     EXPECT_GE(moved.size(), 3U) << "the large file is reported slice by slice";
 }
 
-TEST_F(EpollSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningOnClose)
+TEST_P(ReadinessSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningOnClose)
 {
     onLoop([this] { events.accept = false; });
     LoopbackClient client;
@@ -203,10 +204,10 @@ TEST_F(EpollSocketControlTest, RefusesConnectionsNobodyAcceptsAndStopsListeningO
     EXPECT_FALSE(late.connectTo(port, 2000));
 }
 
-TEST_F(EpollSocketControlTest, ReportsAPortThatIsTaken)
+TEST_P(ReadinessSocketControlTest, ReportsAPortThatIsTaken)
 {
     onLoop([this] {
-        EpollSocketControl second(loop);
+        ReadinessSocketControl second(loop);
         second.LocalPort(0, port);
         std::string error;
         EXPECT_FALSE(second.Listen(0, error));
@@ -214,5 +215,7 @@ TEST_F(EpollSocketControlTest, ReportsAPortThatIsTaken)
         EXPECT_EQ(second.State(0), SocketState::Closed);
     });
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReadinessSocketControlTest, everyReadinessBackend(), backendTestName);
 
 } // namespace
