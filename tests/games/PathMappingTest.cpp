@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <string_view>
 
 namespace {
 
@@ -23,12 +26,23 @@ std::ostream& operator<<(std::ostream& out, const MappingCase& c)
                << testing::PrintToString(std::string(c.requestPath));
 }
 
+// The cases are written with slashes; the request's part of a mapped path
+// is joined with the system's separator.
+std::string expectedMapping(const MappingCase& c)
+{
+    std::string expected = c.mappedPath;
+    if (std::string_view(c.requestPath).starts_with('/'))
+        std::replace(expected.begin() + static_cast<std::ptrdiff_t>(std::strlen(c.virtualDir)), expected.end(), '/',
+                     static_cast<char>(std::filesystem::path::preferred_separator));
+    return expected;
+}
+
 class PathMapping : public testing::TestWithParam<MappingCase> {};
 
 TEST_P(PathMapping, AppendsThePathAndTypesItByTheFilesOwnName)
 {
     const std::string mapped = mapRequestPath(GetParam().virtualDir, GetParam().requestPath);
-    EXPECT_EQ(mapped, GetParam().mappedPath);
+    EXPECT_EQ(mapped, expectedMapping(GetParam()));
     EXPECT_EQ(GetMimeType(mapped), GetParam().mimeType) << mapped;
 }
 
@@ -84,7 +98,10 @@ protected:
         games.write(".hidden.jad", "hidden");
         games.write(".git/config", "hidden");
         outside.write("secret.jad", "outside");
-        std::filesystem::create_symlink(outside.path(), games.path() / "linked");
+        // Wine's file systems have no symbolic links: there the link's case goes.
+        std::error_code noLink;
+        std::filesystem::create_symlink(outside.path(), games.path() / "linked", noLink);
+        linked = !noLink;
     }
 
     bool servable(const std::string& requestPath) const
@@ -95,15 +112,22 @@ protected:
 
     TempDirectory games;
     TempDirectory outside;
+    bool linked = false;
 };
 
 TEST_F(Confinement, ServesOrdinaryFilesInsideTheFolder)
 {
     EXPECT_TRUE(servable("/a.jad"));
     EXPECT_TRUE(servable("/sub/b.jar"));
+#ifdef _WIN32
+    // There a path that starts with two separators names a share.
+    EXPECT_FALSE(servable("//sub//b.jar"));
+#else
     EXPECT_TRUE(servable("//sub//b.jar"));
+#endif
     // A link inside the game directory is the operator's choice to follow.
-    EXPECT_TRUE(servable("/linked/secret.jad"));
+    if (linked)
+        EXPECT_TRUE(servable("/linked/secret.jad"));
 }
 
 TEST_F(Confinement, NeverServesFromOutsideOrHiddenOrFolders)
