@@ -8,6 +8,7 @@
 #include "PhoneIdentity.h"
 #include "PlatformFit.h"
 #include "Response.h"
+#include "Utf8FileName.h"
 #include "WebText.h"
 
 #include <algorithm>
@@ -75,7 +76,7 @@ std::optional<std::string> loneArchive(const std::string& gameDirectory, const s
     const std::string stem = descriptorPath.substr(0, descriptorPath.size() - 4);
     for (const char* extension : {".jar", ".JAR"}) {
         std::error_code error;
-        if (fs::is_regular_file(mapRequestPath(gameDirectory, stem + extension), error))
+        if (fs::is_regular_file(pathFromUtf8(mapRequestPath(gameDirectory, stem + extension)), error))
             return stem + extension;
     }
     return std::nullopt;
@@ -129,9 +130,9 @@ GameListAnswer GameListService::answer(std::string_view requestPath, std::string
         return serveFile(std::move(path));
     const std::string mapped = mapRequestPath(m_virtualDir, path);
     std::error_code error;
-    if (fs::is_directory(mapped, error))
+    if (fs::is_directory(pathFromUtf8(mapped), error))
         return answerFolder(path, query, mapped, accept, userAgent);
-    if (GetMimeType(path) == kDescriptorType && !fs::exists(mapped, error)) {
+    if (GetMimeType(path) == kDescriptorType && !fs::exists(pathFromUtf8(mapped), error)) {
         if (const std::optional<std::string> archive = loneArchive(m_virtualDir, path))
             return answerMadeDescriptor(mapped, m_records.loneArchive(m_virtualDir, true, path, *archive));
     }
@@ -145,7 +146,7 @@ GameListAnswer GameListService::answerFolder(const std::string& path, std::strin
     const std::string folderPath = folderPathOf(path);
     const std::string index = folderPath + "index.html";
     std::error_code error;
-    if (fs::is_regular_file(mapRequestPath(m_virtualDir, index), error))
+    if (fs::is_regular_file(pathFromUtf8(mapRequestPath(m_virtualDir, index)), error))
         return serveFile(index);
     const ListMarkup markup = chooseListMarkup(accept);
     std::shared_ptr<const GameFolder> listing = m_catalogue.folder(folderPath);

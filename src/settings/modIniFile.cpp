@@ -19,7 +19,7 @@ bool readText(const std::string& file, std::string& text)
 {
     std::ifstream input(pathFromUtf8(file), std::ios::binary);
     if (!input)
-        return !std::filesystem::exists(file);
+        return !std::filesystem::exists(pathFromUtf8(file));
     std::ostringstream contents;
     contents << input.rdbuf();
     text = contents.str();

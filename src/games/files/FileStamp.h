@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -21,6 +22,12 @@ struct FileStamp {
     std::uintmax_t inode = 0;
     bool operator==(const FileStamp&) const = default;
 };
+
+// Whether the file was modified or changed within `within` of `now` (or
+// after it): a change in the same tick of the file system's clock as one
+// already seen would go unseen.
+[[nodiscard]] bool changedWithin(const FileStamp& stamp, std::filesystem::file_time_type now,
+                                 std::chrono::nanoseconds within);
 
 // The file's stamp, or nothing when it is missing or cannot be looked at.
 [[nodiscard]] std::optional<FileStamp> fileStamp(const std::filesystem::path& file);

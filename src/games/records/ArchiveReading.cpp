@@ -2,6 +2,7 @@
 
 #include "AsciiText.h"
 #include "ManifestReader.h"
+#include "Utf8FileName.h"
 
 #include <algorithm>
 
@@ -56,7 +57,7 @@ ArchiveReading readArchive(const std::string& file, const std::string& requestPa
     reading.file = file;
     reading.stamp = stamp;
     std::string error;
-    const std::optional<JarArchive> archive = open(file, error, JarLimits{});
+    const std::optional<JarArchive> archive = open(pathFromUtf8(file), error, JarLimits{});
     if (!archive) {
         reading.refused = error.empty() ? "it cannot be opened" : error;
         return reading;

@@ -6,6 +6,7 @@
 #include "GameRecords.h"
 #include "JarUrl.h"
 #include "MimeType.h"
+#include "Utf8FileName.h"
 #include "WebText.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ FolderNames readNames(const fs::path& folder, std::size_t maxEntries)
             names.cut = true;
             break;
         }
-        std::string name = entries->path().filename().string();
+        std::string name = utf8FromPath(entries->path().filename());
         if (name.empty() || name.front() == '.')
             continue;
         // Links are followed, as when a file is served.
@@ -196,9 +197,9 @@ public:
             return nullptr;
         const GameEntry& entry = *found->second;
         if (entry.descriptorStamp.has_value() != fromDescriptor ||
-            (fromDescriptor && entry.descriptorStamp != fileStamp(folder / linkName)))
+            (fromDescriptor && entry.descriptorStamp != fileStamp(folder / pathFromUtf8(linkName))))
             return nullptr;
-        if (!entry.archiveName.empty() && entry.archiveStamp != fileStamp(folder / entry.archiveName))
+        if (!entry.archiveName.empty() && entry.archiveStamp != fileStamp(folder / pathFromUtf8(entry.archiveName)))
             return nullptr;
         return &entry;
     }
@@ -237,7 +238,7 @@ const std::string& shownName(const GameEntry& game)
 
 GameFolder readGameFolder(const std::string& gameDirectory, const std::string& folderPath, const FolderReading& how)
 {
-    const fs::path folder = mapRequestPath(gameDirectory, folderPath);
+    const fs::path folder = pathFromUtf8(mapRequestPath(gameDirectory, folderPath));
     FolderNames names = readNames(folder, how.maxEntries);
     const EarlierEntries earlier(how.previous);
     const auto abandoned = [&how] { return how.abandoned && how.abandoned(); };

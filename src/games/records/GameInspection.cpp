@@ -8,6 +8,7 @@
 #include "MidletVersion.h"
 #include "MimeType.h"
 #include "Utf8.h"
+#include "Utf8FileName.h"
 
 #include <algorithm>
 #include <array>
@@ -361,7 +362,7 @@ private:
         if (const std::optional<bool> known = archive.hasEntry(entry))
             return *known;
         std::string error;
-        const std::optional<JarArchive> opened = JarArchive::open(archive.file, error);
+        const std::optional<JarArchive> opened = JarArchive::open(pathFromUtf8(archive.file), error);
         return opened && opened->hasEntry(entry);
     }
 

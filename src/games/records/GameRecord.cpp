@@ -5,6 +5,7 @@
 #include "JarUrl.h"
 #include "MadeDescriptor.h"
 #include "Utf8.h"
+#include "Utf8FileName.h"
 #include "WebText.h"
 
 #include <algorithm>
@@ -52,12 +53,9 @@ AttributeList listOf(const std::vector<AttributeList::Attribute>& attributes)
     return list;
 }
 
-// Whether the file changed within kRacyWithin of `now` (or after it).
 bool changedLately(const FileStamp& stamp, std::filesystem::file_time_type now)
 {
-    const auto changed = std::filesystem::file_time_type::clock::from_sys(std::chrono::sys_time<std::chrono::nanoseconds>(
-        std::chrono::seconds(stamp.changedSeconds) + std::chrono::nanoseconds(stamp.changedNanoseconds)));
-    return now - stamp.modified < kRacyWithin || now - changed < kRacyWithin;
+    return changedWithin(stamp, now, kRacyWithin);
 }
 
 void noteWhenRead(GameRecord& record, const FileClockNow& clock)
@@ -135,7 +133,7 @@ public:
         const std::optional<FileStamp> stamp = fileStamp(file);
         if (!stamp) {
             std::error_code error;
-            (void)fs::file_size(file, error);
+            (void)fs::file_size(pathFromUtf8(file), error);
             m_record.notMade = error ? error.message() : "it cannot be looked at";
             return;
         }

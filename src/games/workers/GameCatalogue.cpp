@@ -10,13 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<fs::file_time_type> modifiedTime(const std::string& folder)
-{
-    std::error_code error;
-    const fs::file_time_type time = fs::last_write_time(folder, error);
-    return error ? std::nullopt : std::optional(time);
-}
-
 std::size_t depthOf(const std::string& folderPath)
 {
     return static_cast<std::size_t>(std::count(folderPath.begin(), folderPath.end(), '/')) - 1;
@@ -90,7 +83,7 @@ std::shared_ptr<const GameFolder> GameCatalogue::folder(const std::string& folde
             return nullptr;
         mapped = mappedFolder(folderPath);
     }
-    const std::optional<fs::file_time_type> modified = modifiedTime(mapped);
+    const std::optional<FileStamp> stamp = fileStamp(mapped);
     std::shared_ptr<const GameFolder> listing;
     bool stale = false;
     {
@@ -99,7 +92,7 @@ std::shared_ptr<const GameFolder> GameCatalogue::folder(const std::string& folde
         if (found != m_folders.end()) {
             const Record& record = found->second;
             listing = record.listing;
-            stale = !record.queued && (record.racy || record.modified != modified ||
+            stale = !record.queued && (record.racy || record.stamp != stamp ||
                                        std::chrono::steady_clock::now() - record.readAt > kRecheckAfter);
         } else {
             stale = m_folders.size() < kMaxFolders;
@@ -180,7 +173,7 @@ void GameCatalogue::read(const Job& job)
             previous = found->second.listing;
     }
     // Taken first: a change made while the folder is read brings another reading.
-    const std::optional<fs::file_time_type> modified = modifiedTime(mapped);
+    const std::optional<FileStamp> stamp = fileStamp(mapped);
     FolderReading how;
     how.previous = previous.get();
     how.records = &m_records;
@@ -189,12 +182,12 @@ void GameCatalogue::read(const Job& job)
     GameFolder listing = readGameFolder(gameDirectory, job.folderPath, how);
     if (how.abandoned())
         return;
-    if (publish(job, generation, std::move(listing), modified))
+    if (publish(job, generation, std::move(listing), stamp))
         dropUnusedIcons();
 }
 
 bool GameCatalogue::publish(const Job& job, std::uint64_t generation, GameFolder listing,
-                            std::optional<fs::file_time_type> modified)
+                            std::optional<FileStamp> stamp)
 {
     std::vector<std::string> below;
     if (job.andBelow && depthOf(job.folderPath) < kMaxDepth) {
@@ -208,9 +201,9 @@ bool GameCatalogue::publish(const Job& job, std::uint64_t generation, GameFolder
             return false;
         Record& record = m_folders[job.folderPath];
         record.queued = false;
-        record.modified = modified;
+        record.stamp = stamp;
         record.readAt = std::chrono::steady_clock::now();
-        record.racy = modified && fs::file_time_type::clock::now() - *modified < kRacyWithin;
+        record.racy = stamp && changedWithin(*stamp, fs::file_time_type::clock::now(), kRacyWithin);
         // An unchanged listing keeps its snapshot, and with it whatever readers made from it.
         changed = !record.listing || *record.listing != listing;
         if (changed)

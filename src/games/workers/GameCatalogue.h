@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileStamp.h"
 #include "GameFolder.h"
 #include "GameRecords.h"
 #include "GameWorker.h"
@@ -66,7 +67,7 @@ public:
 private:
     struct Record {
         std::shared_ptr<const GameFolder> listing;
-        std::optional<std::filesystem::file_time_type> modified;
+        std::optional<FileStamp> stamp;
         std::chrono::steady_clock::time_point readAt;
         // The folder changed so shortly before it was read that a change in
         // the same tick of the file system's clock would go unseen.
@@ -83,8 +84,7 @@ private:
     void queue(std::string folderPath, bool andBelow);
     void read(const Job& job);
     // Whether the folder's listing changed.
-    bool publish(const Job& job, std::uint64_t generation, GameFolder listing,
-                 std::optional<std::filesystem::file_time_type> modified);
+    bool publish(const Job& job, std::uint64_t generation, GameFolder listing, std::optional<FileStamp> stamp);
     std::string keepIcon(const GameIcon& icon);
     void dropUnusedIcons();
     [[nodiscard]] std::string mappedFolder(const std::string& folderPath) const;
