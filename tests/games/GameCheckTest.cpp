@@ -286,6 +286,9 @@ protected:
 
 TEST_P(ArchivesInOtherLetters, AreFoundOnlyWhenTheyLeaveNoDoubt)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the file system finds a name in any letter case: the archive is served as the descriptor names it";
+#endif
     const ArchiveInOtherLetters& c = GetParam();
     Game game{.folder = c.folder, .name = "Snake", .archiveName = c.archives.front()};
     setAttribute(game.descriptor, "MIDlet-Jar-URL", c.url);
@@ -402,6 +405,9 @@ TEST_F(GameCheckTest, AGameThatPassesIsCountedReady)
 
 TEST_F(GameCheckTest, TheSampleGameLaidBesideTheProgramPasses)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "python is the build machine's, not the Windows side's; the program's own test serves the sample there";
+#endif
     const std::string make =
         "python3 '" TARNWICK_SOURCE_DIR "/share/sample/make_hello_game.py' '" + m_games.string() + "'";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
@@ -501,6 +507,9 @@ TEST_F(GameCheckTest, AFolderWithoutDescriptorsSaysSoOnce)
 
 TEST_F(GameCheckTest, LinksLeadingOutOfTheGameDirectoryAreNotFollowed)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "making a link on Windows takes a privilege the tests do not have";
+#endif
     TempDirectory outside;
     Game{}.write(outside);
     fs::create_directory_symlink(outside.path(), m_games.path() / "linked");
@@ -581,6 +590,9 @@ TEST_F(GameCheckTest, ADescriptorServedAgainSoonAfterIsNotLookedAt)
 
 TEST_F(GameCheckTest, OddFileNamesCannotBendTheLog)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no line break in a file's name";
+#endif
     Game game{.name = "Evil\nGame check: 9 games ready"};
     setAttribute(game.descriptor, "MIDlet-Name", "");
     game.write(m_games);

@@ -126,8 +126,9 @@ TEST_F(Confinement, ServesOrdinaryFilesInsideTheFolder)
     EXPECT_TRUE(servable("//sub//b.jar"));
 #endif
     // A link inside the game directory is the operator's choice to follow.
-    if (linked)
+    if (linked) {
         EXPECT_TRUE(servable("/linked/secret.jad"));
+    }
 }
 
 TEST_F(Confinement, NeverServesFromOutsideOrHiddenOrFolders)

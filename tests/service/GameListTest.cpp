@@ -92,6 +92,18 @@ protected:
     }
 };
 
+// The paths of a folder, and those with doubled slashes where they reach it:
+// on Windows a path that starts with two slashes names a share, and is refused.
+std::vector<std::string> withDoubledSlashes(std::vector<std::string> paths, const std::vector<std::string>& doubled)
+{
+#ifndef _WIN32
+    paths.insert(paths.end(), doubled.begin(), doubled.end());
+#else
+    (void)doubled;
+#endif
+    return paths;
+}
+
 TEST_F(GameList, ListsDescriptorsLoneArchivesAndSubfoldersButNothingHidden)
 {
     writeGame("hello", "Hello", "hello.jar");
@@ -103,7 +115,7 @@ TEST_F(GameList, ListsDescriptorsLoneArchivesAndSubfoldersButNothingHidden)
     games.write(".secret/x.jad", "MIDlet-Name: Secret\r\n");
     games.write("readme.txt", "not a game");
 
-    for (const std::string path : {"/", "//"}) {
+    for (const std::string& path : withDoubledSlashes({"/"}, {"//"})) {
         const Answer page = fetch(path);
         EXPECT_EQ(page.status, "HTTP/1.0 200 OK");
         EXPECT_EQ(page.type, "text/html");
@@ -127,7 +139,7 @@ TEST_F(GameList, ListsASubfolderWithAbsoluteLinksWithOrWithoutTheTrailingSlash)
     games.write("sub/deeper.jad", "MIDlet-Name: Deeper\r\nMIDlet-Jar-Size: 2048\r\nMIDlet-Jar-URL: http://x/d.jar\r\n");
     games.write("sub/inner/x.jad", "");
 
-    for (const char* path : {"/sub", "/sub/", "//sub//"}) {
+    for (const std::string& path : withDoubledSlashes({"/sub", "/sub/"}, {"//sub//"})) {
         const Answer page = fetch(path);
         EXPECT_EQ(page.status, "HTTP/1.0 200 OK");
         EXPECT_NE(page.body.find("<title>Games in /sub/</title>"), std::string::npos) << page.body;
@@ -142,18 +154,27 @@ TEST_F(GameList, ListsASubfolderWithAbsoluteLinksWithOrWithoutTheTrailingSlash)
 
 TEST_F(GameList, EscapesEveryNameAndItsLinkLeadsToTheFile)
 {
+#ifdef _WIN32
+    // Windows allows no " < > ? in a name; what it allows needs escaping still.
+    const std::string fileName = "a&b 'q' Zoë's #1%.jad";
+    const std::string link = "/a%26b%20%27q%27%20Zo%C3%AB%27s%20%231%25.jad";
+    const std::string folder = "f&older 'i'";
+    const std::string folderLink = "<a href=\"/f%26older%20%27i%27/\">f&amp;older &#39;i&#39;/</a>";
+#else
     const std::string fileName = "a&b \"q\" <x> Zoë's #1?.jad";
+    const std::string link = "/a%26b%20%22q%22%20%3Cx%3E%20Zo%C3%AB%27s%20%231%3F.jad";
+    const std::string folder = "<i>f&older";
+    const std::string folderLink = "<a href=\"/%3Ci%3Ef%26older/\">&lt;i&gt;f&amp;older/</a>";
+#endif
     games.write(fileName, "MIDlet-Name: <b>Bold</b> & \"Co\" Zoë\r\n");
-    games.write("<i>f&older/x.jad", "");
+    games.write(folder + "/x.jad", "");
     JarFile().manifest({"MIDlet-Name: Tom's <Game>"}).write(games.path() / "tom's game.jar");
 
     const Answer page = fetch("/");
-    const std::string link = "/a%26b%20%22q%22%20%3Cx%3E%20Zo%C3%AB%27s%20%231%3F.jad";
     EXPECT_NE(page.body.find("<a href=\"" + link + "\" accesskey=\"1\">&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot; Zoë</a>"),
               std::string::npos)
         << page.body;
-    EXPECT_NE(page.body.find("<a href=\"/%3Ci%3Ef%26older/\">&lt;i&gt;f&amp;older/</a>"), std::string::npos)
-        << page.body;
+    EXPECT_NE(page.body.find(folderLink), std::string::npos) << page.body;
     EXPECT_NE(page.body.find("<a href=\"/tom%27s%20game.jad\" accesskey=\"2\">Tom&#39;s &lt;Game&gt;</a>"), std::string::npos)
         << page.body;
     for (const char* raw : {"<b>", "<i>", "<x>", "\"q\"", "Tom's"})
@@ -392,6 +413,9 @@ protected:
 
 TEST_F(ValidatedPages, ValidateAgainstTheirDocumentTypes)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "xmllint and the document types are the build machine's, not the Windows side's";
+#endif
     // XHTML Mobile Profile 1.0 is XHTML Basic 1.0 and more: a page valid in the smaller one is valid in it.
     const std::string xhtmlBasic =
         "/usr/share/xml/w3c-sgml-lib/schema/dtd/REC-xhtml-basic-20001219/xhtml-basic10.dtd";
@@ -418,18 +442,18 @@ TEST_F(ValidatedPages, ValidateAgainstTheirDocumentTypes)
 
 TEST_F(GameList, EscapesNamesInEveryMarkup)
 {
-    games.write("a&b <c>.jad", "MIDlet-Name: <b>Bold</b> & \"Co\" 'n' $5\r\nMIDlet-Vendor: A&B\r\n");
+    games.write("a&b 'c'.jad", "MIDlet-Name: <b>Bold</b> & \"Co\" 'n' $5\r\nMIDlet-Vendor: A&B\r\n");
     struct Case {
         std::string accept;
         std::string link;
     };
     for (const Case& c :
-         {Case{"", "<a href=\"/a%26b%20%3Cc%3E.jad\" accesskey=\"1\">&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot; "
+         {Case{"", "<a href=\"/a%26b%20%27c%27.jad\" accesskey=\"1\">&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot; "
                    "&#39;n&#39; $5</a><br>A&amp;B</p>"},
-          Case{kXhtmlAccept, "<a href=\"/a%26b%20%3Cc%3E.jad\" accesskey=\"1\">&lt;b&gt;Bold&lt;/b&gt; &amp; "
+          Case{kXhtmlAccept, "<a href=\"/a%26b%20%27c%27.jad\" accesskey=\"1\">&lt;b&gt;Bold&lt;/b&gt; &amp; "
                              "&quot;Co&quot; &#39;n&#39; $5</a><br/>A&amp;B</p>"},
           // WML reads "$" as the start of a variable.
-          Case{kWmlAccept, "<a href=\"/a%26b%20%3Cc%3E.jad\">&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot; "
+          Case{kWmlAccept, "<a href=\"/a%26b%20%27c%27.jad\">&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;Co&quot; "
                            "&#39;n&#39; $$5</a><br/>A&amp;B</p>"}}) {
         const std::string page = fetch("/", c.accept).body;
         EXPECT_NE(page.find(c.link), std::string::npos) << page;

@@ -53,7 +53,8 @@ TEST_F(RepairedDescriptors, PointAtTheAddressThePhoneUsedAndSayWhatChanged)
     EXPECT_NE(sockets.sentOn(2).find("MIDlet-Jar-URL: http://10.0.0.2:8080/Racer.jar\r\n"), std::string::npos);
 
     ASSERT_FALSE(sink.entries().empty());
-    EXPECT_NE(sink.entries().front().find("/Racer.jad (repaired: line ends made CR LF, MIDlet-Jar-URL on this server, "
+    EXPECT_NE(sink.entries().front().find(mapRequestPath(games.string(), "/Racer.jad") +
+                                          " (repaired: line ends made CR LF, MIDlet-Jar-URL on this server, "
                                           "MIDlet-Jar-Size " + size() + " (was 99), install report address added, "
                                           "delete report address added)"),
               std::string::npos)
@@ -139,6 +140,9 @@ TEST_F(RepairedDescriptors, RepairTheDescriptorMadeForALoneArchive)
 
 TEST_F(RepairedDescriptors, PointAtAnArchiveNamedInOtherLettersAsItIsOnDisk)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the file system finds a name in any letter case: the archive is served as the descriptor names it";
+#endif
     JarFile()
         .manifest({"MIDlet-Name: Snake", "MIDlet-Version: 1.0", "MIDlet-Vendor: Ann", "MicroEdition-Profile: MIDP-2.0"})
         .write(games.path() / "snake.jar");

@@ -197,6 +197,9 @@ TEST_F(RequestServiceTest, AnswersAFileThatCannotBeOpenedWithServerError)
 
 TEST_F(RequestServiceTest, ClosesTheFilesOfAnswersDroppedWithTheirSlot)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "open files are counted in /proc/self/fd, which Windows has not";
+#endif
     games.write("big.jar", std::string(300 * 1024, 'b'));
     const int before = openDescriptors();
     sockets.peersDoNotRead = true;
@@ -316,7 +319,12 @@ TEST_F(RequestServiceTest, ReportsEachDescriptorAnsweredWithItsContent)
 
     arrive(1, get("/a.jad") + get("/a.jar") + get("/missing.jad") + get("/A.JAD"));
 
+#ifdef _WIN32
+    // The file system finds a name in any letter case.
+    EXPECT_EQ(reported, (std::vector<std::string>{mapped("/a.jad"), mapped("/A.JAD")}));
+#else
     EXPECT_EQ(reported, std::vector<std::string>{mapped("/a.jad")});
+#endif
 }
 
 } // namespace

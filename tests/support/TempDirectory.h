@@ -24,11 +24,17 @@ public:
     TempDirectory& operator=(const TempDirectory&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::string string() const { return m_path.string(); }
+    // The folder's name in UTF-8, as the program names files.
+    std::string string() const
+    {
+        const std::u8string name = m_path.u8string();
+        return std::string(name.begin(), name.end());
+    }
 
+    // Writes a file named in UTF-8 below the folder, with the folders it needs.
     std::filesystem::path write(std::string_view relative, std::string_view contents) const
     {
-        const std::filesystem::path file = m_path / relative;
+        const std::filesystem::path file = m_path / std::u8string(relative.begin(), relative.end());
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary).write(contents.data(), static_cast<std::streamsize>(contents.size()));
         return file;
