@@ -1,0 +1,283 @@
+#include "SuiteSignature.h"
+
+#include "Base64.h"
+
+#include <gcrypt.h>
+#include <ksba.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+constexpr std::string_view kSignatureName = "MIDlet-Jar-RSA-SHA1";
+constexpr std::string_view kCertificatePrefix = "MIDlet-Certificate-";
+constexpr std::size_t kSha1Bytes = 20;
+
+void startCrypto()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        gcry_check_version(nullptr);
+        // Only public keys are used here: nothing secret to keep from swap.
+        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+    });
+}
+
+struct CertificateFree {
+    void operator()(ksba_cert_t cert) const { ksba_cert_release(cert); }
+};
+using Certificate = std::unique_ptr<std::remove_pointer_t<ksba_cert_t>, CertificateFree>;
+
+struct SexpFree {
+    void operator()(gcry_sexp_t sexp) const { gcry_sexp_release(sexp); }
+};
+using Sexp = std::unique_ptr<std::remove_pointer_t<gcry_sexp_t>, SexpFree>;
+
+// The library's text, freed by the library.
+std::string taken(char* text)
+{
+    if (!text)
+        return {};
+    std::string copy(text);
+    ksba_free(text);
+    return copy;
+}
+
+// "YYYYMMDDTHHMMSS", as the library gives a time.
+std::optional<std::chrono::sys_seconds> timeOf(const ksba_isotime_t text)
+{
+    const std::string_view iso(text);
+    if (iso.size() != 15 || iso[8] != 'T')
+        return std::nullopt;
+    const auto number = [iso](std::size_t at, std::size_t length) {
+        int value = -1;
+        std::from_chars(iso.data() + at, iso.data() + at + length, value);
+        return value;
+    };
+    const std::chrono::year_month_day day{std::chrono::year(number(0, 4)),
+                                          std::chrono::month(static_cast<unsigned>(number(4, 2))),
+                                          std::chrono::day(static_cast<unsigned>(number(6, 2)))};
+    if (!day.ok())
+        return std::nullopt;
+    return std::chrono::sys_days(day) + std::chrono::hours(number(9, 2)) + std::chrono::minutes(number(11, 2)) +
+           std::chrono::seconds(number(13, 2));
+}
+
+struct ChainLink {
+    SuiteCertificate facts;
+    Sexp publicKey; // the leaf's alone
+};
+
+// One certificate line: decoded, or why not.
+std::optional<ChainLink> readCertificate(const std::string& name, std::string_view value, bool leaf,
+                                         std::string& problem)
+{
+    const std::optional<std::string> der = decodeBase64(value);
+    if (!der || der->empty()) {
+        problem = name + " is not base64";
+        return std::nullopt;
+    }
+    ksba_cert_t raw = nullptr;
+    if (ksba_cert_new(&raw) != 0) {
+        problem = name + " could not be read";
+        return std::nullopt;
+    }
+    const Certificate cert(raw);
+    if (ksba_cert_init_from_mem(cert.get(), der->data(), der->size()) != 0) {
+        problem = name + " is not an X.509 certificate";
+        return std::nullopt;
+    }
+    ChainLink link;
+    link.facts.subject = taken(ksba_cert_get_subject(cert.get(), 0));
+    link.facts.issuer = taken(ksba_cert_get_issuer(cert.get(), 0));
+    ksba_isotime_t from{};
+    ksba_isotime_t until{};
+    const std::optional<std::chrono::sys_seconds> notBefore =
+        ksba_cert_get_validity(cert.get(), 0, from) == 0 ? timeOf(from) : std::nullopt;
+    const std::optional<std::chrono::sys_seconds> notAfter =
+        ksba_cert_get_validity(cert.get(), 1, until) == 0 ? timeOf(until) : std::nullopt;
+    if (!notBefore || !notAfter) {
+        problem = name + " has no valid dates";
+        return std::nullopt;
+    }
+    link.facts.notBefore = *notBefore;
+    link.facts.notAfter = *notAfter;
+    if (leaf) {
+        ksba_sexp_t key = ksba_cert_get_public_key(cert.get());
+        const std::size_t length = key ? gcry_sexp_canon_len(key, 0, nullptr, nullptr) : 0;
+        gcry_sexp_t parsed = nullptr;
+        if (length == 0 || gcry_sexp_sscan(&parsed, nullptr, reinterpret_cast<const char*>(key), length) != 0) {
+            ksba_free(key);
+            problem = name + " has no public key that can be read";
+            return std::nullopt;
+        }
+        ksba_free(key);
+        link.publicKey.reset(parsed);
+    }
+    return link;
+}
+
+// The certificate lines by chain and position, as "MIDlet-Certificate-<chain>-<n>" numbers them.
+std::map<int, std::map<int, std::string_view>> certificateLines(const AttributeList& descriptor, std::string& problem)
+{
+    std::map<int, std::map<int, std::string_view>> chains;
+    for (const AttributeList::Attribute& attribute : descriptor.entries()) {
+        std::string_view name(attribute.name);
+        if (!name.starts_with(kCertificatePrefix))
+            continue;
+        name.remove_prefix(kCertificatePrefix.size());
+        int chain = 0;
+        int position = 0;
+        const auto [afterChain, chainError] = std::from_chars(name.data(), name.data() + name.size(), chain);
+        const char* end = name.data() + name.size();
+        const bool named = chainError == std::errc() && afterChain != end && *afterChain == '-' &&
+                           std::from_chars(afterChain + 1, end, position).ptr == end && chain > 0 && position > 0;
+        if (!named) {
+            problem = attribute.name + " is not numbered <chain>-<n>";
+            continue;
+        }
+        chains[chain].emplace(position, attribute.value);
+    }
+    return chains;
+}
+
+std::optional<std::array<unsigned char, kSha1Bytes>> sha1Of(std::istream& archive)
+{
+    gcry_md_hd_t hash = nullptr;
+    if (gcry_md_open(&hash, GCRY_MD_SHA1, 0) != 0)
+        return std::nullopt;
+    std::array<char, 64 * 1024> buffer{};
+    while (archive) {
+        archive.read(buffer.data(), buffer.size());
+        gcry_md_write(hash, buffer.data(), static_cast<std::size_t>(archive.gcount()));
+    }
+    std::optional<std::array<unsigned char, kSha1Bytes>> digest;
+    if (archive.eof()) {
+        digest.emplace();
+        std::copy_n(gcry_md_read(hash, GCRY_MD_SHA1), kSha1Bytes, digest->begin());
+    }
+    gcry_md_close(hash);
+    return digest;
+}
+
+// Whether `signature` is the RSA PKCS #1 v1.5 signature of `digest` by `key`.
+bool signedBy(const std::string& signature, const std::array<unsigned char, kSha1Bytes>& digest, gcry_sexp_t key)
+{
+    gcry_sexp_t data = nullptr;
+    gcry_sexp_t value = nullptr;
+    if (gcry_sexp_build(&data, nullptr, "(data (flags pkcs1) (hash sha1 %b))", static_cast<int>(digest.size()),
+                        digest.data()) != 0)
+        return false;
+    const Sexp dataHeld(data);
+    if (gcry_sexp_build(&value, nullptr, "(sig-val (rsa (s %b)))", static_cast<int>(signature.size()),
+                        signature.data()) != 0)
+        return false;
+    const Sexp valueHeld(value);
+    return gcry_pk_verify(value, data, key) == 0;
+}
+
+struct DecodedChain {
+    std::vector<ChainLink> links;
+    std::chrono::sys_seconds from{};  // the latest start of its certificates
+    std::chrono::sys_seconds until{}; // the earliest end
+};
+
+} // namespace
+
+bool isSignedSuite(const AttributeList& descriptor)
+{
+    return std::any_of(descriptor.entries().begin(), descriptor.entries().end(),
+                       [](const AttributeList::Attribute& attribute) {
+                           return attribute.name == kSignatureName || attribute.name.starts_with(kCertificatePrefix);
+                       });
+}
+
+SuiteSignature readSuiteSignature(const AttributeList& descriptor, std::istream* archive, std::chrono::sys_seconds now)
+{
+    SuiteSignature result;
+    if (!isSignedSuite(descriptor))
+        return result;
+    startCrypto();
+    const auto unreadable = [&result](std::string problem) {
+        result.verdict = SuiteSignature::Verdict::Unreadable;
+        result.problem = std::move(problem);
+        return result;
+    };
+
+    std::string problem;
+    std::vector<DecodedChain> chains;
+    for (const auto& [chainNumber, lines] : certificateLines(descriptor, problem)) {
+        DecodedChain chain;
+        // A phone reads a chain from its first certificate up to the first number missing.
+        int expected = 1;
+        for (const auto& [position, value] : lines) {
+            if (position != expected++)
+                break;
+            const std::string name = std::string(kCertificatePrefix) + std::to_string(chainNumber) + "-" +
+                                     std::to_string(position);
+            std::optional<ChainLink> link = readCertificate(name, value, position == 1, problem);
+            if (!link)
+                break;
+            chain.links.push_back(std::move(*link));
+        }
+        if (!problem.empty())
+            break;
+        if (chain.links.empty())
+            return unreadable(std::string(kCertificatePrefix) + std::to_string(chainNumber) + "-1 is missing");
+        chain.from = chain.links.front().facts.notBefore;
+        chain.until = chain.links.front().facts.notAfter;
+        for (const ChainLink& link : chain.links) {
+            chain.from = std::max(chain.from, link.facts.notBefore);
+            chain.until = std::min(chain.until, link.facts.notAfter);
+        }
+        std::vector<SuiteCertificate>& named = result.chains.emplace_back();
+        for (const ChainLink& link : chain.links)
+            named.push_back(link.facts);
+        chains.push_back(std::move(chain));
+    }
+    if (!problem.empty())
+        return unreadable(problem);
+
+    const std::optional<std::string_view> signatureText = descriptor.value(kSignatureName);
+    // Certificates without a signature: the phone installs the suite unsigned.
+    if (!signatureText)
+        return result;
+    const std::optional<std::string> signature = decodeBase64(*signatureText);
+    if (!signature || signature->empty())
+        return unreadable(std::string(kSignatureName) + " is not base64");
+    if (chains.empty())
+        return unreadable(std::string(kSignatureName) + " is there but no MIDlet-Certificate-1-1");
+
+    const std::optional<std::array<unsigned char, kSha1Bytes>> digest =
+        archive ? sha1Of(*archive) : std::nullopt;
+    for (const DecodedChain& chain : chains) {
+        if (chain.from > now || now > chain.until)
+            continue;
+        result.when = chain.until;
+        if (digest && !signedBy(*signature, *digest, chain.links.front().publicKey.get())) {
+            result.verdict = SuiteSignature::Verdict::NotMatching;
+            continue;
+        }
+        result.verdict = SuiteSignature::Verdict::Valid;
+        return result;
+    }
+    if (result.verdict == SuiteSignature::Verdict::NotMatching)
+        return result;
+    // No chain a phone would take today: the first one tells why.
+    const DecodedChain& first = chains.front();
+    if (first.from > now) {
+        result.verdict = SuiteSignature::Verdict::NotYetValid;
+        result.when = first.from;
+    } else {
+        result.verdict = SuiteSignature::Verdict::Expired;
+        result.when = first.until;
+    }
+    return result;
+}
