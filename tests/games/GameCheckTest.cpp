@@ -7,13 +7,17 @@
 
 #include "JarFile.h"
 #include "TempDirectory.h"
+#include "TestCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -601,5 +605,75 @@ TEST_F(GameCheckTest, OddFileNamesCannotBendTheLog)
     EXPECT_TRUE(lines[0].starts_with("Game check: Evil%0AGame check: 9 games ready.jad: it lacks MIDlet-Name"))
         << lines[0];
 }
+
+struct SignedGame {
+    const char* title;
+    // The certificate's dates, from now; the archive its signature is over.
+    std::chrono::days from;
+    std::chrono::days until;
+    bool overAnotherArchive;
+    std::string line; // empty: the game is ready
+};
+
+std::ostream& operator<<(std::ostream& out, const SignedGame& c)
+{
+    return out << c.title;
+}
+
+class SignedGames : public GameCheckTest, public testing::WithParamInterface<SignedGame> {};
+
+TEST_P(SignedGames, AreToldWhatAPhoneWillMakeOfTheirSignature)
+{
+    const SignedGame& c = GetParam();
+    Game{}.write(m_games);
+    static const TestKey key;
+    const auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+    const std::string archive = readBounded((m_games.path() / "Racer.jar").string(), 1 << 20).value();
+    const std::string lines =
+        "MIDlet-Certificate-1-1: " +
+        encodeBase64(makeCertificate(key, "Ann", key, "Ann", today + c.from, today + c.until)) +
+        "\r\nMIDlet-Jar-RSA-SHA1: " + encodeBase64(key.sign(c.overAnotherArchive ? archive + "x" : archive)) + "\r\n";
+    std::ofstream(m_games.path() / "Racer.jad", std::ios::binary | std::ios::app) << lines;
+
+    const std::vector<std::string> told = checkAll(m_games.string());
+    if (c.line.empty()) {
+        EXPECT_EQ(told, std::vector<std::string>{"Game check: 1 game ready, 0 with problems"});
+        return;
+    }
+    ASSERT_EQ(told.size(), 2u) << told.front();
+    EXPECT_EQ(told[0], "Game check: Racer.jad: " + c.line);
+}
+
+std::string dayFromToday(std::chrono::days offset)
+{
+    const std::chrono::year_month_day day(std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()) + offset);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(day.year()), static_cast<unsigned>(day.month()),
+                  static_cast<unsigned>(day.day()));
+    return text;
+}
+
+const std::string kServeUnsigned = "; serve it unsigned: remove MIDlet-Jar-RSA-SHA1 and every MIDlet-Certificate line";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SignedGames,
+    testing::Values(
+        SignedGame{"in date", std::chrono::days(-3000), std::chrono::days(1000), false, ""},
+        SignedGame{"expired", std::chrono::days(-5000), std::chrono::days(-4000), false,
+                   "it is signed, and its certificate expired on " + dayFromToday(std::chrono::days(-4000)) +
+                       " (a phone reports 909 Application authentication failure (\"Certificate expired\"))" +
+                       kServeUnsigned},
+        SignedGame{"not yet valid", std::chrono::days(30), std::chrono::days(1000), false,
+                   "it is signed with a certificate valid only from " + dayFromToday(std::chrono::days(30)) +
+                       " (a phone reports 909 Application authentication failure on a phone whose date is before "
+                       "that)" + kServeUnsigned},
+        SignedGame{"signed over another archive", std::chrono::days(-3000), std::chrono::days(1000), true,
+                   "its signature is not over Racer.jar, which was built again after signing (a phone reports 909 "
+                   "Application authentication failure)" + kServeUnsigned}),
+    [](const testing::TestParamInfo<SignedGame>& info) {
+        std::string name = info.param.title;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 } // namespace

@@ -10,6 +10,7 @@ enum class InstallStatus {
     AttributeMismatch = 905,
     InvalidDescriptor = 906,
     InvalidJar = 907,
+    AuthenticationFailure = 909,
 };
 
 // What a status code from 900 to 999 means, as an operator reads it ("JAR

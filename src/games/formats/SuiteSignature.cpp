@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,6 @@ namespace {
 
 constexpr std::string_view kSignatureName = "MIDlet-Jar-RSA-SHA1";
 constexpr std::string_view kCertificatePrefix = "MIDlet-Certificate-";
-constexpr std::size_t kSha1Bytes = 20;
 
 void startCrypto()
 {
@@ -148,27 +148,8 @@ std::map<int, std::map<int, std::string_view>> certificateLines(const AttributeL
     return chains;
 }
 
-std::optional<std::array<unsigned char, kSha1Bytes>> sha1Of(std::istream& archive)
-{
-    gcry_md_hd_t hash = nullptr;
-    if (gcry_md_open(&hash, GCRY_MD_SHA1, 0) != 0)
-        return std::nullopt;
-    std::array<char, 64 * 1024> buffer{};
-    while (archive) {
-        archive.read(buffer.data(), buffer.size());
-        gcry_md_write(hash, buffer.data(), static_cast<std::size_t>(archive.gcount()));
-    }
-    std::optional<std::array<unsigned char, kSha1Bytes>> digest;
-    if (archive.eof()) {
-        digest.emplace();
-        std::copy_n(gcry_md_read(hash, GCRY_MD_SHA1), kSha1Bytes, digest->begin());
-    }
-    gcry_md_close(hash);
-    return digest;
-}
-
 // Whether `signature` is the RSA PKCS #1 v1.5 signature of `digest` by `key`.
-bool signedBy(const std::string& signature, const std::array<unsigned char, kSha1Bytes>& digest, gcry_sexp_t key)
+bool signedBy(const std::string& signature, const ArchiveDigest& digest, gcry_sexp_t key)
 {
     gcry_sexp_t data = nullptr;
     gcry_sexp_t value = nullptr;
@@ -191,6 +172,27 @@ struct DecodedChain {
 
 } // namespace
 
+std::optional<ArchiveDigest> digestOf(const std::filesystem::path& file)
+{
+    startCrypto();
+    std::ifstream archive(file, std::ios::binary);
+    gcry_md_hd_t hash = nullptr;
+    if (gcry_md_open(&hash, GCRY_MD_SHA1, 0) != 0)
+        return std::nullopt;
+    std::array<char, 64 * 1024> buffer{};
+    while (archive) {
+        archive.read(buffer.data(), buffer.size());
+        gcry_md_write(hash, buffer.data(), static_cast<std::size_t>(archive.gcount()));
+    }
+    std::optional<ArchiveDigest> digest;
+    if (archive.eof()) {
+        digest.emplace();
+        std::copy_n(gcry_md_read(hash, GCRY_MD_SHA1), digest->size(), digest->begin());
+    }
+    gcry_md_close(hash);
+    return digest;
+}
+
 bool isSignedSuite(const AttributeList& descriptor)
 {
     return std::any_of(descriptor.entries().begin(), descriptor.entries().end(),
@@ -199,7 +201,8 @@ bool isSignedSuite(const AttributeList& descriptor)
                        });
 }
 
-SuiteSignature readSuiteSignature(const AttributeList& descriptor, std::istream* archive, std::chrono::sys_seconds now)
+SuiteSignature readSuiteSignature(const AttributeList& descriptor, const ArchiveDigest* archive,
+                                  std::chrono::sys_seconds now)
 {
     SuiteSignature result;
     if (!isSignedSuite(descriptor))
@@ -255,13 +258,11 @@ SuiteSignature readSuiteSignature(const AttributeList& descriptor, std::istream*
     if (chains.empty())
         return unreadable(std::string(kSignatureName) + " is there but no MIDlet-Certificate-1-1");
 
-    const std::optional<std::array<unsigned char, kSha1Bytes>> digest =
-        archive ? sha1Of(*archive) : std::nullopt;
     for (const DecodedChain& chain : chains) {
         if (chain.from > now || now > chain.until)
             continue;
         result.when = chain.until;
-        if (digest && !signedBy(*signature, *digest, chain.links.front().publicKey.get())) {
+        if (archive && !signedBy(*signature, *archive, chain.links.front().publicKey.get())) {
             result.verdict = SuiteSignature::Verdict::NotMatching;
             continue;
         }

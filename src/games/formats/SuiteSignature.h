@@ -2,10 +2,15 @@
 
 #include "AttributeList.h"
 
+#include <array>
 #include <chrono>
-#include <istream>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+// The SHA-1 of a whole archive: what a suite's signature is over.
+using ArchiveDigest = std::array<unsigned char, 20>;
 
 // A certificate of a signed suite's chain, as the check names it.
 struct SuiteCertificate {
@@ -38,10 +43,13 @@ struct SuiteSignature {
 };
 
 // Reads the signature lines of `descriptor`, weighs every chain's dates
-// against `now` and checks the signature against the bytes of `archive`
-// (read to its end; null when there is no archive to check it against).
-[[nodiscard]] SuiteSignature readSuiteSignature(const AttributeList& descriptor, std::istream* archive,
+// against `now` and checks the signature against the archive's digest
+// (null when there is no archive to check it against).
+[[nodiscard]] SuiteSignature readSuiteSignature(const AttributeList& descriptor, const ArchiveDigest* archive,
                                                 std::chrono::sys_seconds now);
+
+// The digest of the archive file, or nothing when it cannot be read whole.
+[[nodiscard]] std::optional<ArchiveDigest> digestOf(const std::filesystem::path& archive);
 
 // Whether the descriptor has any line of a signed suite.
 [[nodiscard]] bool isSignedSuite(const AttributeList& descriptor);

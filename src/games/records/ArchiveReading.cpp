@@ -70,11 +70,16 @@ ArchiveReading readArchive(const std::string& file, const std::string& requestPa
     std::set<std::string> classes;
     addMidletClasses(manifest, classes);
     std::optional<std::string> iconName;
+    bool signedSuite = false;
     for (const AttributeList* descriptor : questions.descriptors) {
         addMidletClasses(*descriptor, classes);
         if (!iconName)
             iconName = iconEntryName(*descriptor);
+        signedSuite = signedSuite || isSignedSuite(*descriptor);
     }
+    // A signature is over the whole file, as it was signed.
+    if (signedSuite)
+        reading.digest = digestOf(pathFromUtf8(file));
     for (const std::string& entry : classes)
         reading.entries.emplace(entry, archive->hasEntry(entry));
     if (!iconName)

@@ -4,6 +4,7 @@
 #include "FileStamp.h"
 #include "GameIcon.h"
 #include "JarArchive.h"
+#include "SuiteSignature.h"
 
 #include <functional>
 #include <map>
@@ -35,6 +36,8 @@ struct ArchiveReading {
     // The entries asked about ("a/b/Game.class"), and whether the archive has each.
     std::map<std::string, bool, std::less<>> entries;
     std::shared_ptr<const GameIcon> icon;
+    // The whole file's digest, read when a descriptor asking is signed.
+    std::optional<ArchiveDigest> digest;
 
     [[nodiscard]] bool opened() const { return refused.empty(); }
     // The manifest's attributes; empty when it was not read.

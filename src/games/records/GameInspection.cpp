@@ -7,11 +7,14 @@
 #include "JarUrl.h"
 #include "MidletVersion.h"
 #include "MimeType.h"
+#include "SuiteSignature.h"
 #include "Utf8.h"
 #include "Utf8FileName.h"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <set>
 
 namespace {
@@ -30,6 +33,16 @@ std::string quoted(std::string_view text)
 std::string phoneReports(InstallStatus status)
 {
     return "a phone reports " + describe(status);
+}
+
+// "2011-06-30".
+std::string dayOf(std::chrono::sys_seconds when)
+{
+    const std::chrono::year_month_day day(std::chrono::floor<std::chrono::days>(when));
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(day.year()), static_cast<unsigned>(day.month()),
+                  static_cast<unsigned>(day.day()));
+    return text;
 }
 
 std::string shownPaths(const std::vector<std::string>& requestPaths)
@@ -257,6 +270,39 @@ private:
             return;
         }
         checkManifest(*archive, name);
+        checkSignature(*archive, name);
+    }
+
+    // A signed suite installs only while its certificates are in date on
+    // the phone and its signature is over the archive served.
+    void checkSignature(const ArchiveReading& archive, const std::string& name)
+    {
+        const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        const SuiteSignature signature =
+            readSuiteSignature(m_descriptor, archive.digest ? &*archive.digest : nullptr, now);
+        const std::string unsigned_ = "serve it unsigned: remove MIDlet-Jar-RSA-SHA1 and every MIDlet-Certificate line";
+        switch (signature.verdict) {
+        case SuiteSignature::Verdict::Unsigned:
+        case SuiteSignature::Verdict::Valid:
+            return;
+        case SuiteSignature::Verdict::Expired:
+            problem("it is signed, and its certificate expired on " + dayOf(signature.when),
+                    phoneReports(InstallStatus::AuthenticationFailure) + " (\"Certificate expired\")", unsigned_);
+            return;
+        case SuiteSignature::Verdict::NotYetValid:
+            problem("it is signed with a certificate valid only from " + dayOf(signature.when),
+                    phoneReports(InstallStatus::AuthenticationFailure) + " on a phone whose date is before that",
+                    unsigned_);
+            return;
+        case SuiteSignature::Verdict::Unreadable:
+            problem("it is signed, but " + signature.problem, phoneReports(InstallStatus::AuthenticationFailure),
+                    unsigned_);
+            return;
+        case SuiteSignature::Verdict::NotMatching:
+            problem("its signature is not over " + name + ", which was built again after signing",
+                    phoneReports(InstallStatus::AuthenticationFailure), unsigned_);
+            return;
+        }
     }
 
     void checkSize(std::uintmax_t actual, const std::string& name)
