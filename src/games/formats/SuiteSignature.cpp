@@ -70,6 +70,122 @@ std::optional<std::chrono::sys_seconds> timeOf(const ksba_isotime_t text)
            std::chrono::seconds(number(13, 2));
 }
 
+constexpr int kMaxDerDepth = 32;
+
+// Whether `der` from `at` holds whole DER elements up to `end`: every
+// length definite and inside its parent, every constructed element filled
+// exactly by its children. The certificate library is handed only such
+// bytes: on some malformed ones it keeps memory it never gives back.
+bool elementsFill(std::string_view der, std::size_t at, std::size_t end, int depth)
+{
+    if (depth > kMaxDerDepth)
+        return false;
+    while (at < end) {
+        const auto tag = static_cast<unsigned char>(der[at++]);
+        // End-of-contents belongs to BER's indefinite lengths only, and no
+        // certificate has a tag past 30.
+        if (tag == 0 || (tag & 0x1F) == 0x1F || at >= end)
+            return false;
+        std::size_t length = static_cast<unsigned char>(der[at++]);
+        if (length & 0x80) {
+            const std::size_t bytes = length & 0x7F;
+            if (bytes == 0 || bytes > 4 || end - at < bytes)
+                return false;
+            length = 0;
+            for (std::size_t i = 0; i < bytes; ++i)
+                length = (length << 8) | static_cast<unsigned char>(der[at++]);
+        }
+        if (length > end - at)
+            return false;
+        if ((tag & 0x20) != 0 && !elementsFill(der, at, at + length, depth + 1))
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+struct DerElement {
+    unsigned char tag = 0;
+    std::string_view content;
+};
+
+// The element at the front of `der`, which it then starts after; nothing
+// at the end or on bytes that are no element.
+std::optional<DerElement> takeElement(std::string_view& der)
+{
+    const std::string_view whole = der;
+    if (whole.size() < 2 || (static_cast<unsigned char>(whole[0]) & 0x1F) == 0x1F)
+        return std::nullopt;
+    DerElement element;
+    element.tag = static_cast<unsigned char>(whole[0]);
+    std::size_t length = static_cast<unsigned char>(whole[1]);
+    std::size_t at = 2;
+    if (length & 0x80) {
+        const std::size_t bytes = length & 0x7F;
+        if (bytes == 0 || bytes > 4 || whole.size() - at < bytes)
+            return std::nullopt;
+        length = 0;
+        for (std::size_t i = 0; i < bytes; ++i)
+            length = (length << 8) | static_cast<unsigned char>(whole[at++]);
+    }
+    if (length > whole.size() - at)
+        return std::nullopt;
+    element.content = whole.substr(at, length);
+    der = whole.substr(at + length);
+    return element;
+}
+
+// One SEQUENCE, all of the bytes, as every certificate is.
+bool isWholeDerSequence(std::string_view der)
+{
+    std::string_view rest = der;
+    const std::optional<DerElement> sequence = takeElement(rest);
+    return sequence && sequence->tag == 0x30 && rest.empty() && elementsFill(der, 0, der.size(), 0);
+}
+
+constexpr std::string_view kRsaEncryption{"\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x01\x01", 11};
+
+// The RSA key a certificate certifies, read from its subjectPublicKeyInfo.
+Sexp rsaKeyOf(std::string_view der)
+{
+    std::string_view certificate = der;
+    const std::optional<DerElement> outer = takeElement(certificate);
+    std::string_view inside = outer ? outer->content : std::string_view();
+    const std::optional<DerElement> tbs = takeElement(inside);
+    if (!tbs)
+        return nullptr;
+    std::string_view fields = tbs->content;
+    std::optional<DerElement> field = takeElement(fields);
+    // The version comes first, in a tag of its own, when it is not 1.
+    if (field && field->tag == 0xA0)
+        field = takeElement(fields);
+    // The serial number, the signature's algorithm, issuer, validity, subject: then the key.
+    for (int skipped = 0; field && skipped < 5; ++skipped)
+        field = takeElement(fields);
+    if (!field || field->tag != 0x30)
+        return nullptr;
+    std::string_view keyInfo = field->content;
+    const std::optional<DerElement> algorithm = takeElement(keyInfo);
+    const std::optional<DerElement> bits = takeElement(keyInfo);
+    if (!algorithm || !algorithm->content.starts_with(kRsaEncryption) || !bits || bits->tag != 0x03 ||
+        bits->content.empty() || bits->content.front() != 0)
+        return nullptr;
+    std::string_view rsa = bits->content.substr(1);
+    const std::optional<DerElement> sequence = takeElement(rsa);
+    std::string_view numbers = sequence ? sequence->content : std::string_view();
+    const std::optional<DerElement> modulus = takeElement(numbers);
+    const std::optional<DerElement> exponent = takeElement(numbers);
+    if (!modulus || !exponent || modulus->tag != 0x02 || exponent->tag != 0x02 || modulus->content.empty() ||
+        exponent->content.empty())
+        return nullptr;
+    gcry_sexp_t key = nullptr;
+    if (gcry_sexp_build(&key, nullptr, "(public-key (rsa (n %b) (e %b)))", static_cast<int>(modulus->content.size()),
+                        modulus->content.data(), static_cast<int>(exponent->content.size()),
+                        exponent->content.data()) != 0)
+        return nullptr;
+    return Sexp(key);
+}
+
 struct ChainLink {
     SuiteCertificate facts;
     Sexp publicKey; // the leaf's alone
@@ -82,6 +198,10 @@ std::optional<ChainLink> readCertificate(const std::string& name, std::string_vi
     const std::optional<std::string> der = decodeBase64(value);
     if (!der || der->empty()) {
         problem = name + " is not base64";
+        return std::nullopt;
+    }
+    if (!isWholeDerSequence(*der)) {
+        problem = name + " is not an X.509 certificate";
         return std::nullopt;
     }
     ksba_cert_t raw = nullptr;
@@ -110,16 +230,11 @@ std::optional<ChainLink> readCertificate(const std::string& name, std::string_vi
     link.facts.notBefore = *notBefore;
     link.facts.notAfter = *notAfter;
     if (leaf) {
-        ksba_sexp_t key = ksba_cert_get_public_key(cert.get());
-        const std::size_t length = key ? gcry_sexp_canon_len(key, 0, nullptr, nullptr) : 0;
-        gcry_sexp_t parsed = nullptr;
-        if (length == 0 || gcry_sexp_sscan(&parsed, nullptr, reinterpret_cast<const char*>(key), length) != 0) {
-            ksba_free(key);
-            problem = name + " has no public key that can be read";
+        link.publicKey = rsaKeyOf(*der);
+        if (!link.publicKey) {
+            problem = name + " has no RSA key that can be read";
             return std::nullopt;
         }
-        ksba_free(key);
-        link.publicKey.reset(parsed);
     }
     return link;
 }
