@@ -18,5 +18,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything linked in: the program runs on a Windows machine with nothing else installed.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(ZLIB_USE_STATIC_LIBS ON)
+# Libraries found by pkg-config are the cross compiler's.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${TARGET_PREFIX}/lib/pkgconfig)
 # Tests run through Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -660,11 +660,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         SignedGame{"in date", std::chrono::days(-3000), std::chrono::days(1000), false, ""},
         SignedGame{"expired", std::chrono::days(-5000), std::chrono::days(-4000), false,
-                   "it is signed, and its certificate expired on " + dayFromToday(std::chrono::days(-4000)) +
+                   "it is signed by CN=Ann (issued by CN=Ann), and its certificate expired on " + dayFromToday(std::chrono::days(-4000)) +
                        " (a phone reports 909 Application authentication failure (\"Certificate expired\"))" +
                        kServeUnsigned},
         SignedGame{"not yet valid", std::chrono::days(30), std::chrono::days(1000), false,
-                   "it is signed with a certificate valid only from " + dayFromToday(std::chrono::days(30)) +
+                   "it is signed by CN=Ann (issued by CN=Ann) with a certificate valid only from " + dayFromToday(std::chrono::days(30)) +
                        " (a phone reports 909 Application authentication failure on a phone whose date is before "
                        "that)" + kServeUnsigned},
         SignedGame{"signed over another archive", std::chrono::days(-3000), std::chrono::days(1000), true,

@@ -45,6 +45,15 @@ std::string dayOf(std::chrono::sys_seconds when)
     return text;
 }
 
+// " by CN=Ann (issued by CN=Old Root CA)": who signed, as the first chain names it.
+std::string signerOf(const SuiteSignature& signature)
+{
+    if (signature.chains.empty() || signature.chains.front().empty())
+        return {};
+    const SuiteCertificate& leaf = signature.chains.front().front();
+    return " by " + leaf.subject + " (issued by " + leaf.issuer + ")";
+}
+
 std::string shownPaths(const std::vector<std::string>& requestPaths)
 {
     std::string shown;
@@ -286,11 +295,12 @@ private:
         case SuiteSignature::Verdict::Valid:
             return;
         case SuiteSignature::Verdict::Expired:
-            problem("it is signed, and its certificate expired on " + dayOf(signature.when),
+            problem("it is signed" + signerOf(signature) + ", and its certificate expired on " + dayOf(signature.when),
                     phoneReports(InstallStatus::AuthenticationFailure) + " (\"Certificate expired\")", unsigned_);
             return;
         case SuiteSignature::Verdict::NotYetValid:
-            problem("it is signed with a certificate valid only from " + dayOf(signature.when),
+            problem("it is signed" + signerOf(signature) + " with a certificate valid only from " +
+                        dayOf(signature.when),
                     phoneReports(InstallStatus::AuthenticationFailure) + " on a phone whose date is before that",
                     unsigned_);
             return;
