@@ -72,45 +72,14 @@ std::optional<std::chrono::sys_seconds> timeOf(const ksba_isotime_t text)
 
 constexpr int kMaxDerDepth = 32;
 
-// Whether `der` from `at` holds whole DER elements up to `end`: every
-// length definite and inside its parent, every constructed element filled
-// exactly by its children. The certificate library is handed only such
-// bytes: on some malformed ones it keeps memory it never gives back.
-bool elementsFill(std::string_view der, std::size_t at, std::size_t end, int depth)
-{
-    if (depth > kMaxDerDepth)
-        return false;
-    while (at < end) {
-        const auto tag = static_cast<unsigned char>(der[at++]);
-        // End-of-contents belongs to BER's indefinite lengths only, and no
-        // certificate has a tag past 30.
-        if (tag == 0 || (tag & 0x1F) == 0x1F || at >= end)
-            return false;
-        std::size_t length = static_cast<unsigned char>(der[at++]);
-        if (length & 0x80) {
-            const std::size_t bytes = length & 0x7F;
-            if (bytes == 0 || bytes > 4 || end - at < bytes)
-                return false;
-            length = 0;
-            for (std::size_t i = 0; i < bytes; ++i)
-                length = (length << 8) | static_cast<unsigned char>(der[at++]);
-        }
-        if (length > end - at)
-            return false;
-        if ((tag & 0x20) != 0 && !elementsFill(der, at, at + length, depth + 1))
-            return false;
-        at += length;
-    }
-    return true;
-}
-
 struct DerElement {
     unsigned char tag = 0;
     std::string_view content;
 };
 
 // The element at the front of `der`, which it then starts after; nothing
-// at the end or on bytes that are no element.
+// at the end or on bytes that are no element (no certificate has a tag
+// past 30, nor a length of more than four bytes).
 std::optional<DerElement> takeElement(std::string_view& der)
 {
     const std::string_view whole = der;
@@ -135,12 +104,30 @@ std::optional<DerElement> takeElement(std::string_view& der)
     return element;
 }
 
+// Whether `der` is whole DER elements one after another: every length
+// definite and inside its parent, every constructed element filled exactly
+// by its children. The certificate library is handed only such bytes: on
+// some malformed ones it keeps memory it never gives back.
+bool elementsFill(std::string_view der, int depth)
+{
+    if (depth > kMaxDerDepth)
+        return false;
+    while (!der.empty()) {
+        const std::optional<DerElement> element = takeElement(der);
+        // End-of-contents belongs to BER's indefinite lengths only.
+        if (!element || element->tag == 0)
+            return false;
+        if ((element->tag & 0x20) != 0 && !elementsFill(element->content, depth + 1))
+            return false;
+    }
+    return true;
+}
+
 // One SEQUENCE, all of the bytes, as every certificate is.
 bool isWholeDerSequence(std::string_view der)
 {
-    std::string_view rest = der;
-    const std::optional<DerElement> sequence = takeElement(rest);
-    return sequence && sequence->tag == 0x30 && rest.empty() && elementsFill(der, 0, der.size(), 0);
+    const std::optional<DerElement> sequence = takeElement(der);
+    return sequence && sequence->tag == 0x30 && der.empty() && elementsFill(sequence->content, 1);
 }
 
 constexpr std::string_view kRsaEncryption{"\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x01\x01", 11};

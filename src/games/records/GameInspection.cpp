@@ -289,28 +289,28 @@ private:
         const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
         const SuiteSignature signature =
             readSuiteSignature(m_descriptor, archive.digest ? &*archive.digest : nullptr, now);
-        const std::string unsigned_ = "serve it unsigned: remove MIDlet-Jar-RSA-SHA1 and every MIDlet-Certificate line";
+        const std::string serveUnsigned = "serve it unsigned: remove MIDlet-Jar-RSA-SHA1 and every MIDlet-Certificate line";
         switch (signature.verdict) {
         case SuiteSignature::Verdict::Unsigned:
         case SuiteSignature::Verdict::Valid:
             return;
         case SuiteSignature::Verdict::Expired:
             problem("it is signed" + signerOf(signature) + ", and its certificate expired on " + dayOf(signature.when),
-                    phoneReports(InstallStatus::AuthenticationFailure) + " (\"Certificate expired\")", unsigned_);
+                    phoneReports(InstallStatus::AuthenticationFailure) + " (\"Certificate expired\")", serveUnsigned);
             return;
         case SuiteSignature::Verdict::NotYetValid:
             problem("it is signed" + signerOf(signature) + " with a certificate valid only from " +
                         dayOf(signature.when),
                     phoneReports(InstallStatus::AuthenticationFailure) + " on a phone whose date is before that",
-                    unsigned_);
+                    serveUnsigned);
             return;
         case SuiteSignature::Verdict::Unreadable:
             problem("it is signed, but " + signature.problem, phoneReports(InstallStatus::AuthenticationFailure),
-                    unsigned_);
+                    serveUnsigned);
             return;
         case SuiteSignature::Verdict::NotMatching:
             problem("its signature is not over " + name + ", which was built again after signing",
-                    phoneReports(InstallStatus::AuthenticationFailure), unsigned_);
+                    phoneReports(InstallStatus::AuthenticationFailure), serveUnsigned);
             return;
         }
     }

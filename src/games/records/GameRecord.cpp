@@ -53,17 +53,12 @@ AttributeList listOf(const std::vector<AttributeList::Attribute>& attributes)
     return list;
 }
 
-bool changedLately(const FileStamp& stamp, std::filesystem::file_time_type now)
-{
-    return changedWithin(stamp, now, kRacyWithin);
-}
-
 void noteWhenRead(GameRecord& record, const FileClockNow& clock)
 {
     const auto now = clock();
-    record.racy = (record.descriptorStamp && changedLately(*record.descriptorStamp, now)) ||
+    record.racy = (record.descriptorStamp && changedWithin(*record.descriptorStamp, now, kRacyWithin)) ||
         std::any_of(record.archives.begin(), record.archives.end(),
-                    [now](const ArchiveReading& archive) { return changedLately(archive.stamp, now); });
+                    [now](const ArchiveReading& archive) { return changedWithin(archive.stamp, now, kRacyWithin); });
 }
 
 class RecordReader {
